@@ -1,0 +1,193 @@
+#include "ConnectionWindow.h"
+
+#include <QComboBox>
+#include <QDebug>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSerialPort>
+#include <QVBoxLayout>
+
+#include "BootloaderWindow.h"
+#include "MainWindow.h"
+#include "PortSettings.h"
+#include "WindowChrome.h"
+
+namespace {
+constexpr int kListBoxMinWidth = 150;
+constexpr int kLayoutSpacing = 6;
+constexpr int kLayoutMargin = 11;
+} // namespace
+
+ConnectionWindow::ConnectionWindow(QWidget *parent) : QMainWindow(parent) {
+    main_window = new QWidget;
+    main_window->setObjectName(QStringLiteral("main_window"));
+    main_horizontalLayout = new QHBoxLayout;
+    main_horizontalLayout->setObjectName(QStringLiteral("main_horizontalLayout"));
+    main_horizontalLayout->setSpacing(kLayoutSpacing);
+    main_horizontalLayout->setContentsMargins(kLayoutMargin, kLayoutMargin, kLayoutMargin,
+                                              kLayoutMargin);
+    buildSettingsColumn();
+    vLine1 = zq::ui::line(QFrame::VLine, QStringLiteral("vLine1"));
+    main_horizontalLayout->addWidget(vLine1);
+    buildButtonColumn();
+
+    connect(scanPort_button, &QPushButton::clicked, this, &ConnectionWindow::scanPort);
+    connect(connection_button, &QPushButton::clicked, this, &ConnectionWindow::connection);
+    connect(defaultConnection_button, &QPushButton::clicked, this,
+            &ConnectionWindow::defaultConnection);
+
+    connectionFailedNotice = [] {
+        QMessageBox box(QMessageBox::Information, QStringLiteral("ZQ-Interface"),
+                        QStringLiteral("Connection failed"), QMessageBox::Ok);
+        box.exec();
+    };
+
+    main_window->setLayout(main_horizontalLayout);
+    main_window->setWindowTitle(windowTitle_);
+    main_window->show();
+    main_window->setFixedSize(main_window->sizeHint());
+
+    port = new QSerialPort;
+}
+
+ConnectionWindow::~ConnectionWindow() {
+    if (port->isOpen())
+        port->close();
+    delete port;
+    delete main_window;
+    qDebug() << "Destroy CW";
+}
+
+QComboBox *ConnectionWindow::addSettingRow(const char *layoutName, const char *labelName,
+                                           const QString &label, const char *boxName,
+                                           const QStringList &items) {
+    auto *row = new QHBoxLayout;
+    row->setObjectName(QString::fromLatin1(layoutName));
+    auto *text = new QLabel(label);
+    text->setObjectName(QString::fromLatin1(labelName));
+    auto *box = new QComboBox;
+    box->setObjectName(QString::fromLatin1(boxName));
+    box->setMinimumWidth(kListBoxMinWidth);
+    box->addItems(items);
+    row->addWidget(text);
+    row->addWidget(box);
+    verticalLayout_1->addLayout(row);
+    return box;
+}
+
+void ConnectionWindow::buildSettingsColumn() {
+    verticalLayout_1 = new QVBoxLayout;
+    verticalLayout_1->setObjectName(QStringLiteral("verticalLayout_1"));
+    portCom_comboBox = addSettingRow("portCom_horizontalLayout", "portCom_label",
+                                     QStringLiteral("Port Com :"), "portCom_comboBox", {});
+    baudrate_comboBox = addSettingRow(
+        "baudrate_horizontalLayout", "baudrate_label", QStringLiteral("Baudrate :"),
+        "baudrate_comboBox",
+        {tr("1200"), tr("2400"), tr("4800"), tr("9600"), tr("19200"), tr("38400"), tr("57600"),
+         tr("115200")});
+    dataBit_comboBox = addSettingRow("dataBit_horizontalLayout", "dataBit_label",
+                                     QStringLiteral("Data :"), "dataBit_comboBox",
+                                     {tr("8 bits"), tr("7 bits")});
+    parityBit_comboBox = addSettingRow("parityBit_horizontalLayout", "parityBit_label",
+                                       QStringLiteral("Parity :"), "parityBit_comboBox",
+                                       {tr("none"), tr("odd"), tr("even"), tr("mark"), tr("space")});
+    stopBit_comboBox = addSettingRow("stopBit_horizontalLayout", "stopBit_label",
+                                     QStringLiteral("Stop Bit :"), "stopBit_comboBox",
+                                     {tr("1 bit"), tr("1.5 bit"), tr("2 bits")});
+    flowControl_comboBox = addSettingRow("flowControl_horizontalLayout", "flowControl_label",
+                                         QStringLiteral("Flow Control :"), "flowControl_comboBox",
+                                         {tr("none"), tr("Xon/Xoff"), tr("hardware")});
+    main_horizontalLayout->addLayout(verticalLayout_1);
+}
+
+void ConnectionWindow::buildButtonColumn() {
+    verticalLayout_2 = new QVBoxLayout;
+    verticalLayout_2->setObjectName(QStringLiteral("verticalLayout_2"));
+    scanPort_button = new QPushButton(QStringLiteral("Scan Port"));
+    scanPort_button->setObjectName(QStringLiteral("scanPort_button"));
+    hLine21 = zq::ui::line(QFrame::HLine, QStringLiteral("hLine21"));
+    interfaceWindow_radioButton = new QRadioButton(QStringLiteral("Interface Window"));
+    interfaceWindow_radioButton->setObjectName(QStringLiteral("interfaceWindow_radioButton"));
+    interfaceWindow_radioButton->setChecked(true);
+    // The firmware window is reached only by unchecking the console choice,
+    // which no control offers: this second choice stays hidden.
+    bootloaderWindow_radioButton = new QRadioButton(QStringLiteral("Bootloader Window"));
+    bootloaderWindow_radioButton->setHidden(true);
+    hLine22 = zq::ui::line(QFrame::HLine, QStringLiteral("hLine22"));
+    connection_button = new QPushButton(QStringLiteral("Connection"));
+    connection_button->setObjectName(QStringLiteral("connection_button"));
+    connection_button->setEnabled(false);
+    defaultConnection_button = new QPushButton(QStringLiteral("Default Connection"));
+    defaultConnection_button->setObjectName(QStringLiteral("defaultConnection_button"));
+    defaultConnection_button->setEnabled(false);
+
+    for (QWidget *w : {static_cast<QWidget *>(scanPort_button), static_cast<QWidget *>(hLine21),
+                       static_cast<QWidget *>(interfaceWindow_radioButton),
+                       static_cast<QWidget *>(bootloaderWindow_radioButton),
+                       static_cast<QWidget *>(hLine22), static_cast<QWidget *>(connection_button),
+                       static_cast<QWidget *>(defaultConnection_button)})
+        verticalLayout_2->addWidget(w);
+    main_horizontalLayout->addLayout(verticalLayout_2);
+}
+
+void ConnectionWindow::scanPort() {
+    connection_button->setEnabled(true);
+    defaultConnection_button->setEnabled(true);
+    portCom_comboBox->clear();
+    ports.clear();
+    const auto available = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : available) {
+        qDebug().noquote() << "Name : " + info.portName();
+        qDebug().noquote() << "Description : " + info.description();
+        qDebug().noquote() << "Manufacturer: " + info.manufacturer();
+        ports.append(info);
+        portCom_comboBox->addItem(info.portName() + QLatin1Char(' ') + info.description());
+    }
+}
+
+void ConnectionWindow::connection() {
+    connectWith(PortSettings::fromListPositions(
+        baudrate_comboBox->currentIndex(), dataBit_comboBox->currentIndex(),
+        parityBit_comboBox->currentIndex(), stopBit_comboBox->currentIndex(),
+        flowControl_comboBox->currentIndex()));
+}
+
+void ConnectionWindow::defaultConnection() { connectWith(PortSettings::defaults()); }
+
+void ConnectionWindow::connectWith(const PortSettings &settings) {
+    if (port->isOpen())
+        port->close();
+    const int position = portCom_comboBox->currentIndex();
+    // An empty list (a scan that found nothing) has no entry to connect to:
+    // that is a failed connection, not a crash.
+    const bool havePort = position >= 0 && position < ports.size();
+    if (havePort) {
+        port->setPort(ports.at(position));
+        settings.applyTo(*port);
+    }
+    if (!havePort || !port->open(QIODevice::ReadWrite)) {
+        qDebug().noquote() << "Connection to " + (havePort ? port->portName() : QString()) +
+                                  " failed";
+        connectionFailedNotice();
+        return;
+    }
+    qDebug().noquote() << "Connection to " + port->portName() + " OK";
+    openWindowOnPort();
+}
+
+void ConnectionWindow::openWindowOnPort() {
+    if (interfaceWindow_radioButton->isChecked()) {
+        auto *window = new MainWindow(this, port);
+        connect(window, &MainWindow::mwClosed, main_window, &QWidget::show);
+        connect(window, &MainWindow::mwClosed, window, &QObject::deleteLater);
+    } else {
+        auto *window = new BootloaderWindow(this, port, MainWindow::kEdition);
+        connect(window, &BootloaderWindow::bwClosed, main_window, &QWidget::show);
+        connect(window, &BootloaderWindow::bwClosed, window, &QObject::deleteLater);
+    }
+    main_window->hide();
+}

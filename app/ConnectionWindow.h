@@ -1,0 +1,69 @@
+#pragma once
+// The start window: pick a serial port and its settings, connect, and open
+// the console (or, through the hidden choice, the firmware window) on it.
+// It owns the one QSerialPort of the whole run.
+
+#include <QList>
+#include <QMainWindow>
+#include <QSerialPortInfo>
+
+#include <functional>
+
+class QComboBox;
+class QFrame;
+class QHBoxLayout;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QSerialPort;
+class QVBoxLayout;
+struct PortSettings;
+
+class ConnectionWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit ConnectionWindow(QWidget *parent = nullptr);
+    ~ConnectionWindow() override;
+
+    // Shows "Connection failed"; a test may replace it to answer without a modal loop.
+    std::function<void()> connectionFailedNotice;
+
+    QWidget *topLevel() const { return main_window; }
+    QSerialPort *serialPort() const { return port; }
+
+public slots:
+    void scanPort();
+    void connection();
+    void defaultConnection();
+
+private:
+    void buildSettingsColumn();
+    void buildButtonColumn();
+    QComboBox *addSettingRow(const char *layoutName, const char *labelName, const QString &label,
+                             const char *boxName, const QStringList &items);
+    void connectWith(const PortSettings &settings);
+    void openWindowOnPort();
+
+    QString windowTitle_ = QStringLiteral("ZQ-Interface");
+    QWidget *main_window = nullptr;
+    QHBoxLayout *main_horizontalLayout = nullptr;
+    QVBoxLayout *verticalLayout_1 = nullptr;
+    QComboBox *portCom_comboBox = nullptr;
+    QComboBox *baudrate_comboBox = nullptr;
+    QComboBox *dataBit_comboBox = nullptr;
+    QComboBox *parityBit_comboBox = nullptr;
+    QComboBox *stopBit_comboBox = nullptr;
+    QComboBox *flowControl_comboBox = nullptr;
+    QFrame *vLine1 = nullptr;
+    QVBoxLayout *verticalLayout_2 = nullptr;
+    QPushButton *scanPort_button = nullptr;
+    QFrame *hLine21 = nullptr;
+    QRadioButton *interfaceWindow_radioButton = nullptr;
+    QRadioButton *bootloaderWindow_radioButton = nullptr;
+    QFrame *hLine22 = nullptr;
+    QPushButton *connection_button = nullptr;
+    QPushButton *defaultConnection_button = nullptr;
+
+    QList<QSerialPortInfo> ports;
+    QSerialPort *port = nullptr;
+};

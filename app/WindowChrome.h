@@ -1,0 +1,33 @@
+#pragma once
+// What every window of the program shares: the visible top-level widget
+// `main_window` (the QMainWindow objects themselves stay hidden and only
+// receive connections), the menu bar style, the "ZQ" menu and the sunken lines.
+
+#include <QFrame>
+#include <QString>
+
+class QAction;
+class QBoxLayout;
+class QMenu;
+class QMenuBar;
+class QObject;
+class QWidget;
+
+namespace zq::ui {
+
+extern const char kMenuBarStyleSheet[];
+
+// A parentless top-level widget named main_window with the shared style sheet.
+QWidget *createTopLevel(const QString &title);
+
+// The menu bar `menuBar` (parentless, as the layout's menu bar) with the menu
+// `menuZQ` titled "ZQ". Set it on `layout` with setMenuBar.
+QMenuBar *createMenuBar(QMenu **menuZQ);
+
+// An action of the "ZQ" menu, owned by `owner` (the hidden QMainWindow).
+QAction *addMenuAction(QMenu *menu, QObject *owner, const char *objectName, const QString &text);
+
+// A sunken horizontal or vertical line.
+QFrame *line(QFrame::Shape shape, const QString &objectName = QString(), QWidget *parent = nullptr);
+
+} // namespace zq::ui

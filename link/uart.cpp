@@ -1,0 +1,147 @@
+#include "uart.h"
+
+#include <QDeadlineTimer>
+#include <QDebug>
+#include <QSerialPort>
+
+#include <atomic>
+#include <cstring>
+
+namespace {
+std::atomic<int> answerWaitMs{uart::kAnswerWaitMs};
+}
+
+UartPayload makeUartPayload(const QByteArray &bytes, bool withChecksum) {
+    UartPayload entry;
+    entry.length = quint8(qMin(bytes.size(), zq::kMaxPayloadLength));
+    entry.withChecksum = withChecksum;
+    entry.data = new quint8[qMax<int>(entry.length, 1)];
+    std::memcpy(entry.data, bytes.constData(), entry.length);
+    return entry;
+}
+
+void uart::setAnswerWaitForTests(int ms) { answerWaitMs = ms; }
+
+uart::uart(QSerialPort *port, int edition)
+    : port(port), edition(edition),
+      frames(edition == 1 ? zq::FrameReceiver::ErrorPolicy::DropBatchAndReset
+                          : zq::FrameReceiver::ErrorPolicy::Report) {
+    connect(port, &QSerialPort::readyRead, this, &uart::readFrame);
+    connect(this, &uart::receivedFrameError, this, &uart::resetUartQueue);
+    connect(this, &uart::writeSignal, this, &uart::writeUart);
+    start();
+}
+
+uart::~uart() {
+    requestInterruption();
+    {
+        QMutexLocker lock(&waitMutex);
+        answerArrived = true;
+        answerCondition.wakeOne();
+    }
+    {
+        QMutexLocker lock(&queueMutex);
+        queueCondition.wakeOne();
+    }
+    wait();
+    for (const UartPayload &entry : qAsConst(uartQueue))
+        delete[] entry.data;
+    qDebug() << "Destroy uart";
+}
+
+void uart::enqueuePayload(UartPayload entry) {
+    QMutexLocker lock(&queueMutex);
+    if (uartQueue.size() >= kQueueLimit) {
+        delete[] entry.data; // dropped without a word, as the unit's tools always did
+        return;
+    }
+    uartQueue.enqueue(entry);
+    queueCondition.wakeOne();
+}
+
+int uart::queuedCount() const {
+    QMutexLocker lock(&queueMutex);
+    return uartQueue.size();
+}
+
+void uart::run() {
+    quint8 frame[zq::kMaxFrameLength];
+    for (;;) {
+        UartPayload entry;
+        {
+            QMutexLocker lock(&queueMutex);
+            while (uartQueue.isEmpty() && !isInterruptionRequested())
+                queueCondition.wait(&queueMutex);
+            if (isInterruptionRequested())
+                break;
+            entry = uartQueue.dequeue();
+        }
+        emit entryTaken();
+        const qint16 count = zq::buildFrame(entry.data, entry.length, entry.withChecksum, frame);
+        delete[] entry.data;
+        if (count == 0)
+            continue; // an empty payload is never framed
+
+        if (edition >= 4) {
+            qDebug() << "Send : ";
+            for (int i = 0; i < count; ++i)
+                qDebug() << int(frame[i]);
+        }
+
+        QMutexLocker lock(&waitMutex);
+        answerArrived = false;
+        lock.unlock();
+        emit writeSignal(QByteArray(reinterpret_cast<const char *>(frame), count));
+        lock.relock();
+        // Whatever ends the wait, the entry is done: a time-out is not retried.
+        QDeadlineTimer deadline(answerWaitMs.load());
+        while (!answerArrived && !isInterruptionRequested()) {
+            if (!answerCondition.wait(&waitMutex, deadline))
+                break;
+        }
+        answerArrived = false;
+    }
+    qDebug() << "Thread stoped";
+}
+
+void uart::endAnswerWait() {
+    QMutexLocker lock(&waitMutex);
+    answerArrived = true;
+    answerCondition.wakeOne();
+}
+
+void uart::resetUartQueue() {
+    frames.reset();
+    {
+        QMutexLocker lock(&queueMutex);
+        for (const UartPayload &entry : qAsConst(uartQueue))
+            delete[] entry.data;
+        uartQueue.clear();
+    }
+    emit queueCleared();
+    endAnswerWait();
+}
+
+void uart::deliverPayload(quint8 length, quint8 *buffer) {
+    emit receivedData(length, buffer);
+    endAnswerWait(); // after the handlers have returned
+}
+
+void uart::readFrame() {
+    const QByteArray bytes = port->readAll();
+    if (bytes.isEmpty()) {
+        qDebug().noquote() << "Reading Serial Port error : " + port->errorString();
+        return;
+    }
+    zq::FrameReceiver::Sink sink;
+    sink.payload = [this](quint8 length, quint8 *buffer) { deliverPayload(length, buffer); };
+    sink.diagnostic = [](const QString &line) { qDebug().noquote() << line; };
+    if (!frames.feed(bytes, sink))
+        emit receivedFrameError();
+}
+
+void uart::writeUart(const QByteArray &frame) {
+    const qint64 written = port->write(frame);
+    if (written != frame.size())
+        qDebug().noquote() << "Writing Serial Port error : " + port->errorString();
+}
