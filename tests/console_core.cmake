@@ -1,0 +1,2 @@
+zq_add_qtest(tst_console_payloads SOURCES tst_console_payloads.cpp LIBS zq_console_core)
+zq_add_qtest(tst_console_decode SOURCES tst_console_decode.cpp LIBS zq_console_core)
