@@ -144,4 +144,7 @@ void uart::writeUart(const QByteArray &frame) {
     const qint64 written = port->write(frame);
     if (written != frame.size())
         qDebug().noquote() << "Writing Serial Port error : " + port->errorString();
+    // QSerialPort otherwise leaves the bytes in its buffer until the next
+    // turn of the event loop; the unit should see the frame now.
+    port->flush();
 }

@@ -18,6 +18,7 @@ public:
     bool isOpen() const { return master_ >= 0; }
     QString slavePath() const { return slavePath_; }
     int masterFd() const { return master_; }
+    int slaveFd() const { return slave_; }
 
     // Writes raw bytes to the program under test.
     bool write(const QByteArray &bytes);

@@ -1,0 +1,178 @@
+// Link round trip: one-byte command and its two-byte answer through uart over
+// a pseudo-terminal, against a raw C ping-pong over the same kind of
+// pseudo-terminal with the same answering peer, measured in the same run.
+// Also the CPU an idle connected link uses.
+//
+//   build/bench/bench_link [exchanges=2000] [idle-seconds=10]
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QSerialPort>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "frame.h"
+#include "uart.h"
+
+namespace {
+
+struct PtyPair {
+    int master = -1, slave = -1;
+    char name[256] = {};
+    PtyPair() {
+        ::openpty(&master, &slave, name, nullptr, nullptr);
+        termios tio{};
+        for (int fd : {master, slave}) {
+            ::tcgetattr(fd, &tio);
+            ::cfmakeraw(&tio);
+            ::tcsetattr(fd, TCSANOW, &tio);
+        }
+    }
+    ~PtyPair() {
+        ::close(master);
+        ::close(slave);
+    }
+};
+
+// The unit: answers each frame on `fd` at once with [code, 0].
+class Peer {
+public:
+    explicit Peer(int fd) : fd_(fd), thread_([this] { run(); }) {}
+    ~Peer() {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    void run() {
+        zq::FrameReceiver rx;
+        zq::FrameReceiver::Sink sink;
+        sink.payload = [&](quint8, quint8 *buffer) {
+            const quint8 answer[2] = {buffer[0], 0};
+            quint8 frame[zq::kMaxFrameLength];
+            const qint16 n = zq::buildFrame(answer, 2, false, frame);
+            (void)!::write(fd_, frame, size_t(n));
+        };
+        char buf[512];
+        while (!stop_) {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0)
+                continue;
+            const ssize_t n = ::read(fd_, buf, sizeof buf);
+            if (n > 0)
+                rx.feed(reinterpret_cast<quint8 *>(buf), int(n), sink);
+        }
+    }
+    int fd_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+std::vector<double> rawPingPong(int exchanges) {
+    PtyPair pty;
+    Peer peer(pty.master);
+    std::vector<double> us;
+    QElapsedTimer t;
+    const quint8 payload = 0x0D;
+    quint8 frame[zq::kMaxFrameLength];
+    const qint16 n = zq::buildFrame(&payload, 1, false, frame);
+    for (int i = 0; i < exchanges; ++i) {
+        t.start();
+        (void)!::write(pty.slave, frame, size_t(n));
+        int got = 0;
+        char buf[64];
+        while (got < 7) { // 0F 0F 02 0D 00 00 AA
+            pollfd p{pty.slave, POLLIN, 0};
+            ::poll(&p, 1, 1000);
+            const ssize_t r = ::read(pty.slave, buf, sizeof buf);
+            if (r > 0)
+                got += int(r);
+        }
+        us.push_back(t.nsecsElapsed() / 1000.0);
+    }
+    return us;
+}
+
+std::vector<double> linkRoundTrip(int exchanges) {
+    PtyPair pty;
+    Peer peer(pty.master);
+    QSerialPort port;
+    port.setPortName(QString::fromLocal8Bit(pty.name));
+    port.open(QIODevice::ReadWrite);
+    std::vector<double> us;
+    {
+        uart link(&port, 3); // edition 3: no per-byte "Send : " lines in the figure
+        bool answered = false;
+        QObject::connect(&link, &uart::receivedData, [&] { answered = true; });
+        QElapsedTimer t;
+        for (int i = 0; i < exchanges; ++i) {
+            answered = false;
+            t.start();
+            link.enqueuePayload(makeUartPayload(QByteArray(1, 0x0D)));
+            while (!answered)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            us.push_back(t.nsecsElapsed() / 1000.0);
+        }
+    }
+    return us;
+}
+
+double idleCpuPercent(int seconds) {
+    PtyPair pty;
+    QSerialPort port;
+    port.setPortName(QString::fromLocal8Bit(pty.name));
+    port.open(QIODevice::ReadWrite);
+    uart link(&port, 5);
+    rusage before{}, after{};
+    ::getrusage(RUSAGE_SELF, &before);
+    QElapsedTimer wall;
+    wall.start();
+    QEventLoop idle;
+    QTimer::singleShot(seconds * 1000, &idle, &QEventLoop::quit);
+    idle.exec();
+    ::getrusage(RUSAGE_SELF, &after);
+    auto secs = [](const timeval &tv) { return double(tv.tv_sec) + tv.tv_usec / 1e6; };
+    const double cpu = secs(after.ru_utime) - secs(before.ru_utime) + secs(after.ru_stime) -
+                       secs(before.ru_stime);
+    return 100.0 * cpu / (wall.elapsed() / 1000.0);
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QCoreApplication app(argc, argv);
+    const int exchanges = argc > 1 ? atoi(argv[1]) : 2000;
+    const int idleSeconds = argc > 2 ? atoi(argv[2]) : 10;
+
+    rawPingPong(200); // warm-up
+    linkRoundTrip(200);
+    const double raw = median(rawPingPong(exchanges));
+    const double link = median(linkRoundTrip(exchanges));
+    std::printf("link round trip, one-byte command + two-byte answer, %d exchanges (median)\n",
+                exchanges);
+    std::printf("  raw C ping-pong over a pty : %8.1f us\n", raw);
+    std::printf("  uart over a pty            : %8.1f us\n", link);
+    std::printf("  ratio uart / raw           : %8.2f   (aim: <= 1.5)\n", link / raw);
+    const double idle = idleCpuPercent(idleSeconds);
+    std::printf("idle connected link, %d s      : %8.3f %% of one core (aim: < 1 %%)\n",
+                idleSeconds, idle);
+    std::printf("command: %s %d %d\n", argv[0], exchanges, idleSeconds);
+    return 0;
+}
