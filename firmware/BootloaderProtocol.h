@@ -1,0 +1,59 @@
+#pragma once
+// What the firmware window says to the unit's bootloader and what it makes of
+// the answers, decided from bytes alone: payload builders, the write
+// sequences, and the answer handling as a value the window applies.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include "BootloaderCommand.h"
+
+class PICProgram;
+
+namespace zq::boot {
+
+// The one-byte payloads: StartBootloader, ReadVersion, EraseProgram,
+// ReadEeprom, ReadConfig, StartUserProgram.
+QByteArray command(BootloaderCommand code);
+
+// The whole image, in the order the bootloader takes it: kBlockCount
+// WriteProgram blocks from kProgramStart (words the image lacks read 0xFF),
+// kEepromRunCount WriteEeprom runs (bytes it lacks read 0x00), one WriteConfig.
+QVector<QByteArray> programWriteSequence(const PICProgram &program);
+
+// kEepromRunCount WriteEeprom payloads covering EEPROM addresses 0..1023 from
+// `bytes`; bytes past its end are sent as 0x00, bytes from 1024 on are not sent.
+QVector<QByteArray> eepromWriteSequence(const QByteArray &bytes);
+
+// [WriteConfig] + the kConfigSize bytes, or + kConfigSize zeros when `bytes`
+// does not hold exactly kConfigSize bytes.
+QByteArray configWritePayload(const QByteArray &bytes);
+
+// The byte a table cell stands for: its decimal text, low 8 bits; 0 when the
+// text is empty or not a number.
+quint8 tableCellByte(const QString &text);
+
+// A table row's three renderings of a byte: decimal, lowercase hex and binary,
+// without prefixes or leading zeros (200 gives "200", "c8", "11001000").
+QStringList byteRenderings(quint8 value);
+
+struct TableCell {
+    int row;
+    quint8 value;
+};
+
+struct BootloaderAnswer {
+    bool setsStatus = false;
+    QString status;                // the status line's whole new text when setsStatus
+    QVector<TableCell> eepromRows; // rows past the EEPROM table already dropped
+    QVector<TableCell> configRows;
+    bool bootloaderModeOff = false;
+};
+
+// Judges one answer by its code, length and status byte alone. Never reads
+// past `length` bytes; an empty answer counts as unknown data.
+BootloaderAnswer handleAnswer(const quint8 *data, int length);
+
+} // namespace zq::boot
