@@ -1,0 +1,117 @@
+// Times reading a full-size HEX image and building its bootloader write
+// sequence (1018 payloads), the work done when "Write Program" is confirmed.
+// Usage: bench_write_sequence [runs]
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "BootloaderProtocol.h"
+#include "PICProgram.h"
+
+namespace {
+
+constexpr int kDefaultRuns = 21;
+constexpr int kRecordBytes = 16;
+constexpr double kSequenceAimMs = 10.0;
+
+QByteArray record(int address, int type, const QByteArray &data) {
+    QByteArray body;
+    body.append(char(data.size()));
+    body.append(char(address >> 8));
+    body.append(char(address & 0xFF));
+    body.append(char(type));
+    body.append(data);
+    quint8 sum = 0;
+    for (char c : body)
+        sum = quint8(sum + quint8(c));
+    body.append(char(quint8(-sum)));
+    return ':' + body.toHex().toUpper() + '\n';
+}
+
+// Program words at every even address 0..0xFFFF, 1024 EEPROM bytes, 14 config bytes.
+QByteArray fullImage() {
+    QByteArray hex;
+    QByteArray data(kRecordBytes, 0);
+    for (int address = 0; address < 0x10000; address += kRecordBytes) {
+        for (int k = 0; k < kRecordBytes; ++k)
+            data[k] = char((address + k) * 7);
+        hex += record(address, 0x00, data);
+    }
+    hex += record(0, 0x04, QByteArray::fromHex("00F0"));
+    for (int address = 0; address < zq::boot::kEepromSize; address += kRecordBytes) {
+        for (int k = 0; k < kRecordBytes; ++k)
+            data[k] = char(address + k);
+        hex += record(address, 0x00, data);
+    }
+    hex += record(0, 0x04, QByteArray::fromHex("0030"));
+    hex += record(0, 0x00, QByteArray::fromHex("112233445566778899AABBCCDDEE"));
+    hex += record(0, 0x01, QByteArray());
+    return hex;
+}
+
+// Each PICProgram logs its destruction; that would drown the figures.
+void dropDebugLines(QtMsgType type, const QMessageLogContext &, const QString &message) {
+    if (type != QtDebugMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
+double medianMs(std::vector<qint64> nanoseconds) {
+    std::sort(nanoseconds.begin(), nanoseconds.end());
+    return nanoseconds[nanoseconds.size() / 2] / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    qInstallMessageHandler(dropDebugLines);
+    const int runs = argc > 1 ? qMax(1, atoi(argv[1])) : kDefaultRuns;
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("full.hex"));
+    QFile file(path);
+    const QByteArray image = fullImage();
+    if (!dir.isValid() || !file.open(QIODevice::WriteOnly) || file.write(image) != image.size()) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return 1;
+    }
+    file.close();
+
+    std::vector<qint64> readTimes;
+    std::vector<qint64> sequenceTimes;
+    int payloads = 0;
+    int words = 0;
+    QElapsedTimer timer;
+    for (int run = 0; run < runs; ++run) {
+        PICProgram program;
+        timer.start();
+        const int result = program.readHexFile(path);
+        readTimes.push_back(timer.nsecsElapsed());
+        if (result != 0) {
+            std::fprintf(stderr, "the image did not read\n");
+            return 1;
+        }
+        words = program.programWords().size();
+
+        timer.start();
+        const QVector<QByteArray> sequence = zq::boot::programWriteSequence(program);
+        sequenceTimes.push_back(timer.nsecsElapsed());
+        payloads = sequence.size();
+    }
+
+    const double sequenceMs = medianMs(sequenceTimes);
+    std::printf("command: %s %d\n", argv[0], runs);
+    std::printf("image: %d bytes of HEX, %d program words, %d runs, medians:\n", int(image.size()),
+                words, runs);
+    std::printf("(a) readHexFile           %8.3f ms\n", medianMs(readTimes));
+    std::printf("(b) programWriteSequence  %8.3f ms for %d payloads (aim < %.0f ms: %s)\n",
+                sequenceMs, payloads, kSequenceAimMs,
+                sequenceMs < kSequenceAimMs ? "met" : "MISSED");
+    return 0;
+}
