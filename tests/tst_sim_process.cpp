@@ -1,0 +1,254 @@
+// The zq-sim program as a peer sees it: started as a process, reached through
+// the pseudo-terminal path that it prints, each fault switch seen on the wire.
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "frame.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray hex(const char *text) {
+    return QByteArray::fromHex(text);
+}
+
+QString simProgram() {
+    return qEnvironmentVariable("ZQ_SIM",
+                                QCoreApplication::applicationDirPath() + "/../sim/zq-sim");
+}
+
+class Sim {
+public:
+    ~Sim() {
+        closePort();
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished();
+        }
+    }
+
+    bool start(const QStringList &args) {
+        process.start(simProgram(), args);
+        if (!process.waitForStarted() || !process.waitForReadyRead(5000))
+            return false;
+        path = QString::fromLocal8Bit(process.readLine()).trimmed();
+        return openPort();
+    }
+
+    bool openPort() {
+        fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        termios tio{};
+        ::tcgetattr(fd, &tio);
+        ::cfmakeraw(&tio);
+        ::tcsetattr(fd, TCSANOW, &tio);
+        return fd >= 0;
+    }
+    void closePort() {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+
+    void send(const QByteArray &payload) {
+        const QByteArray frame = zq::buildFrame(payload, false);
+        QCOMPARE(::write(fd, frame.constData(), size_t(frame.size())), ssize_t(frame.size()));
+    }
+
+    // What arrives within `ms`, returning early once `count` bytes are in.
+    QByteArray read(int ms, int count) {
+        QByteArray out;
+        QElapsedTimer t;
+        t.start();
+        while (out.size() < count && t.elapsed() < ms) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, int(ms - t.elapsed())) <= 0)
+                continue;
+            char buffer[4096];
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n > 0)
+                out.append(buffer, int(n));
+        }
+        return out;
+    }
+
+    int stop() {
+        ::kill(pid_t(process.processId()), SIGTERM);
+        process.waitForFinished(5000);
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+
+    QProcess process;
+    QString path;
+    int fd = -1;
+};
+
+constexpr int kAnswerWaitMs = 5000;
+constexpr int kSilenceMs = 300; // long enough for a wrong answer to show up
+
+} // namespace
+
+class TstSimProcess : public QObject {
+    Q_OBJECT
+private slots:
+    void faultsOnWire_data();
+    void faultsOnWire();
+    void noiseBeforeAnswer();
+    void lateAnswer();
+    void pacedAtBaudRate();
+    void unsolicitedErrorReports();
+    void survivesPeerReopening();
+    void dumpsMemoryAndLink();
+    void options_data();
+    void options();
+};
+
+void TstSimProcess::faultsOnWire_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("sound") << QStringList{} << hex("04") << hex("0F0F 02 0400 00 AA");
+    QTest::newRow("edition 1 lacks diagnosis")
+        << QStringList{"--edition", "1"} << hex("0E") << hex("0F0F 03 3E0101 00 AA");
+    QTest::newRow("checksum") << QStringList{"--checksum"} << hex("04")
+                              << hex("0F0F 02 0400 FF FC AA");
+    QTest::newRow("corrupt checksum")
+        << QStringList{"--corrupt-checksum", "100"} << hex("04") << hex("0F0F 02 0400 FF 03 AA");
+    QTest::newRow("bad end") << QStringList{"--bad-end", "100"} << hex("04")
+                             << hex("0F0F 02 0400 00 55");
+    QTest::newRow("drop all") << QStringList{"--drop", "100"} << hex("04") << QByteArray();
+    QTest::newRow("never answer") << QStringList{"--never-answer"} << hex("04") << QByteArray();
+}
+
+void TstSimProcess::faultsOnWire() {
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, payload);
+    QFETCH(QByteArray, expected);
+    Sim sim;
+    QVERIFY(sim.start(args << "--quiet"));
+    sim.send(payload);
+    const int wait = expected.isEmpty() ? kSilenceMs : kAnswerWaitMs;
+    QCOMPARE(sim.read(wait, qMax(1, expected.size())), expected);
+    QVERIFY(sim.read(50, 1).isEmpty()); // and nothing after it
+    QCOMPARE(sim.stop(), 0);
+}
+
+void TstSimProcess::noiseBeforeAnswer() {
+    Sim sim;
+    QVERIFY(sim.start({"--quiet", "--noise", "5", "--seed", "9"}));
+    sim.send(hex("0B"));
+    const QByteArray got = sim.read(kAnswerWaitMs, 5 + 8);
+    QCOMPARE(got.size(), 13);
+    QVERIFY(!got.left(5).contains(char(0x0F)));
+    QCOMPARE(got.mid(5), hex("0F0F 03 0B2B19 00 AA"));
+}
+
+void TstSimProcess::lateAnswer() {
+    Sim sim;
+    QVERIFY(sim.start({"--quiet", "--delay", "400"}));
+    sim.send(hex("0A"));
+    QVERIFY(sim.read(200, 1).isEmpty());
+    QCOMPARE(sim.read(kAnswerWaitMs, 8), hex("0F0F 03 0A010E 00 AA"));
+}
+
+// 6 bytes in and 7 out at 1200 baud take 13 * 10 / 1200 s = 108 ms at least.
+void TstSimProcess::pacedAtBaudRate() {
+    Sim sim;
+    QVERIFY(sim.start({"--quiet", "--baud", "1200"}));
+    QElapsedTimer t;
+    t.start();
+    sim.send(hex("04"));
+    QCOMPARE(sim.read(kAnswerWaitMs, 7), hex("0F0F 02 0400 00 AA"));
+    QVERIFY2(t.elapsed() >= 105, QByteArray::number(t.elapsed()));
+}
+
+void TstSimProcess::unsolicitedErrorReports() {
+    Sim sim;
+    QVERIFY(sim.start({"--quiet", "--error-reports", "50", "--never-answer"}));
+    const QByteArray report = hex("0F0F 03 3E0303 00 AA");
+    QCOMPARE(sim.read(kAnswerWaitMs, 16), report + report);
+}
+
+void TstSimProcess::survivesPeerReopening() {
+    Sim sim;
+    QVERIFY(sim.start({"--quiet"}));
+    for (int round = 0; round < 3; ++round) {
+        sim.send(hex("0B"));
+        QCOMPARE(sim.read(kAnswerWaitMs, 8), hex("0F0F 03 0B2B19 00 AA"));
+        sim.closePort();
+        QTest::qWait(20);
+        QVERIFY(sim.openPort());
+    }
+}
+
+void TstSimProcess::dumpsMemoryAndLink() {
+    QTemporaryDir dir;
+    const QString link = dir.filePath("zq-port");
+    const QString dumps = dir.filePath("dump");
+    Sim sim;
+    QVERIFY(sim.start({"--quiet", "--print-dump", "--dump-dir", dumps, "--link", link}));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), sim.path);
+
+    const QByteArray config = hex("0102030405060708090A0B0C0D0E");
+    const QList<QByteArray> commands = {hex("33"), hex("02 00 0300") + QByteArray(64, 'z'),
+                                        hex("05 02 03FE 4142"), hex("07") + config};
+    for (const QByteArray &c : commands) {
+        sim.send(c);
+        QCOMPARE(sim.read(kAnswerWaitMs, 7).mid(4, 1), QByteArray(1, char(0)));
+    }
+    ::kill(pid_t(sim.process.processId()), SIGUSR1);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(dumps + "/config.bin"), kAnswerWaitMs);
+    QFile configFile(dumps + "/config.bin");
+    QVERIFY(configFile.open(QIODevice::ReadOnly));
+    QCOMPARE(configFile.readAll(), config);
+
+    QCOMPARE(sim.stop(), 0);
+    QFile program(dumps + "/program.bin"), eeprom(dumps + "/eeprom.bin");
+    QVERIFY(program.open(QIODevice::ReadOnly) && eeprom.open(QIODevice::ReadOnly));
+    const QByteArray memory = program.readAll();
+    QCOMPARE(memory.size(), 65536);
+    QCOMPARE(memory.mid(0x02FF, 66), "\xFF" + QByteArray(64, 'z') + "\xFF");
+    QCOMPARE(eeprom.readAll().right(3), hex("FF 41 42"));
+    QVERIFY(!QFileInfo::exists(link));
+    const QByteArray summary = sim.process.readAllStandardOutput();
+    QVERIFY2(summary.contains("0300-033F"), summary);
+    QVERIFY2(summary.contains("03F0: FF FF FF FF FF FF FF FF FF FF FF FF FF FF 41 42"), summary);
+}
+
+void TstSimProcess::options_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("said");
+    QTest::newRow("help") << QStringList{"--help"} << 0 << QByteArray("--corrupt-checksum");
+    QTest::newRow("edition 0") << QStringList{"--edition", "0"} << 2
+                               << QByteArray("--edition takes a whole number from 1 to 5");
+    QTest::newRow("drop 101") << QStringList{"--drop", "101"} << 2 << QByteArray("--drop");
+    QTest::newRow("baud not a number")
+        << QStringList{"--baud", "fast"} << 2 << QByteArray("not 'fast'");
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << QByteArray("bogus");
+    QTest::newRow("stray argument") << QStringList{"ttyS0"} << 2 << QByteArray("ttyS0");
+}
+
+void TstSimProcess::options() {
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, said);
+    QProcess p;
+    p.start(simProgram(), args);
+    QVERIFY(p.waitForFinished(5000));
+    QCOMPARE(p.exitCode(), exitCode);
+    const QByteArray out = p.readAllStandardOutput() + p.readAllStandardError();
+    QVERIFY2(out.contains(said), out);
+}
+
+QTEST_GUILESS_MAIN(TstSimProcess)
+#include "tst_sim_process.moc"
