@@ -20,7 +20,7 @@ UartPayload makeUartPayload(const QByteArray &bytes, bool withChecksum) {
     return entry;
 }
 
-void uart::setAnswerWaitForTests(int ms) { answerWaitMs = ms; }
+void uart::setAnswerWait(int ms) { answerWaitMs = ms; }
 
 uart::uart(QSerialPort *port, int edition)
     : port(port), edition(edition),

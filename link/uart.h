@@ -43,8 +43,10 @@ public:
     // Entries waiting to be sent.
     int queuedCount() const;
 
-    // Test-only seam: shortens the answer wait of every link. Programs never call it.
-    static void setAnswerWaitForTests(int ms);
+    // Changes the answer wait of every link in the process. The consoles keep
+    // kAnswerWaitMs; tests shorten it, and the command-line tool honours its
+    // --timeout option.
+    static void setAnswerWait(int ms);
 
     // Receiver state (frame format fields rFrameCounter, rLength, rBuffer, rIndex, rChecksum).
     const zq::FrameReceiver &receiver() const { return frames; }

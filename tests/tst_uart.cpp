@@ -96,13 +96,13 @@ class TestUart : public QObject {
 private slots:
     void initTestCase() {
         qInstallMessageHandler(captureDebug);
-        uart::setAnswerWaitForTests(1500);
+        uart::setAnswerWait(1500);
     }
     void cleanup() {
         port.reset();
         pty.reset();
         takeLog();
-        uart::setAnswerWaitForTests(1500);
+        uart::setAnswerWait(1500);
     }
 
     void oneFrameInFlightInOrder() {
@@ -170,7 +170,7 @@ private slots:
     }
 
     void destroyWhileWaiting() {
-        uart::setAnswerWaitForTests(uart::kAnswerWaitMs);
+        uart::setAnswerWait(uart::kAnswerWaitMs);
         uart *link = makeLink();
         send(link, {5});
         QCOMPARE(pty->readPayloads(1, 1000).size(), 1);
@@ -186,7 +186,7 @@ private slots:
     // With the real answer wait, answers that race the sender's wait must
     // never cost a full wait each.
     void earlyAnswersDoNotStall() {
-        uart::setAnswerWaitForTests(uart::kAnswerWaitMs);
+        uart::setAnswerWait(uart::kAnswerWaitMs);
         std::unique_ptr<uart> link(makeLink());
         InstantPeer peer(pty->masterFd());
         int answers = 0;
@@ -202,7 +202,7 @@ private slots:
     }
 
     void realAnswerWaitWhenUnitIsSilent() {
-        uart::setAnswerWaitForTests(uart::kAnswerWaitMs);
+        uart::setAnswerWait(uart::kAnswerWaitMs);
         std::unique_ptr<uart> link(makeLink());
         send(link.get(), {1});
         send(link.get(), {2});
