@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# The demonstration in one command: the simulated ZQ unit, and a console whose
+# start window finds it under "Scan Port" as ttyS0, with no change to either
+# program.
+#
+# Usage: scripts/demo.sh [EDITION]     EDITION 1 to 5, default 5 (console5)
+#
+# Builds what is missing into build/, starts build/sim/zq-sim for that edition
+# (its traffic goes to build/zq-sim-demo.log), runs build/app/console<EDITION>
+# with the simulator's pseudo-terminal standing in for /dev/ttyS0
+# (scripts/with-sim-port.sh), and stops the simulator when the console exits.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+edition=${1:-5}
+if [[ ! "$edition" =~ ^[1-5]$ ]]; then
+    echo "usage: $0 [EDITION]   (EDITION 1 to 5, default 5)" >&2
+    exit 2
+fi
+if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" && -z "${QT_QPA_PLATFORM:-}" ]]; then
+    echo "There is no display here: the console is a desktop program." >&2
+    echo "Run the demonstration from a desktop session, or in a virtual display:" >&2
+    echo "  xvfb-run -a $0 $edition" >&2
+    exit 1
+fi
+
+scripts/install-deps.sh
+build=build
+[[ -f "$build/build.ninja" ]] || cmake -S . -B "$build" -G Ninja >/dev/null
+cmake --build "$build" --target "console$edition" zq-sim
+
+console=$build/app/console$edition
+log=$build/zq-sim-demo.log
+out=$(mktemp)
+"$build/sim/zq-sim" --edition "$edition" >"$out" 2>"$log" &
+sim_pid=$!
+stop_sim() {
+    kill "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+    rm -f "$out"
+}
+trap stop_sim EXIT
+
+pty=""
+for _ in $(seq 50); do
+    pty=$(head -n 1 "$out" 2>/dev/null || true)
+    [[ -n "$pty" ]] && break
+    kill -0 "$sim_pid" 2>/dev/null || break
+    sleep 0.1
+done
+if [[ -z "$pty" ]]; then
+    echo "The simulator did not start; see $log" >&2
+    exit 1
+fi
+
+echo "Simulated ZQ unit (edition $edition) on $pty; its traffic: tail -f $log"
+status=0
+if ZQ_SIM_PORT_DEVICE=/dev/ttyS0 scripts/with-sim-port.sh "$pty" true 2>/dev/null; then
+    echo "In the start window: Scan Port, choose ttyS0, then Default Connection (or Connection)."
+    scripts/with-sim-port.sh "$pty" "$console" || status=$?
+else
+    scripts/with-sim-port.sh "$pty" true || true # says why
+    echo "This host cannot put the simulator into the console's port list (see above):" >&2
+    echo "that needs a private mount namespace (root, or unprivileged user namespaces)" >&2
+    echo "and a /dev/ttyS0 to mount it on. To connect by hand, as root:" >&2
+    echo "  unshare --mount --propagation private sh -c \\" >&2
+    echo "    'mount --bind $pty /dev/ttyS0 && exec $console'" >&2
+    echo "or point any serial program at $pty. Starting $console without it." >&2
+    "$console" || status=$?
+fi
+exit "$status"
