@@ -102,10 +102,6 @@ class TstSimProcess : public QObject {
 private slots:
     void faultsOnWire_data();
     void faultsOnWire();
-    void noiseBeforeAnswer();
-    void lateAnswer();
-    void pacedAtBaudRate();
-    void unsolicitedErrorReports();
     void survivesPeerReopening();
     void dumpsMemoryAndLink();
     void options_data();
@@ -116,66 +112,47 @@ void TstSimProcess::faultsOnWire_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QByteArray>("payload");
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("sound") << QStringList{} << hex("04") << hex("0F0F 02 0400 00 AA");
-    QTest::newRow("edition 1 lacks diagnosis")
-        << QStringList{"--edition", "1"} << hex("0E") << hex("0F0F 03 3E0101 00 AA");
-    QTest::newRow("checksum") << QStringList{"--checksum"} << hex("04")
-                              << hex("0F0F 02 0400 FF FC AA");
-    QTest::newRow("corrupt checksum")
-        << QStringList{"--corrupt-checksum", "100"} << hex("04") << hex("0F0F 02 0400 FF 03 AA");
-    QTest::newRow("bad end") << QStringList{"--bad-end", "100"} << hex("04")
-                             << hex("0F0F 02 0400 00 55");
-    QTest::newRow("drop all") << QStringList{"--drop", "100"} << hex("04") << QByteArray();
-    QTest::newRow("never answer") << QStringList{"--never-answer"} << hex("04") << QByteArray();
+    QTest::addColumn<int>("noise");       // garbage bytes expected before the frame
+    QTest::addColumn<int>("notBeforeMs"); // the frame cannot be complete earlier
+    const QByteArray flashed = hex("0F0F 02 0400 00 AA");
+    const QByteArray report = hex("0F0F 03 3E0303 00 AA");
+    auto row = [](const char *name, const QStringList &args, const QByteArray &payload,
+                  const QByteArray &expected, int noise = 0, int notBeforeMs = 0) {
+        QTest::newRow(name) << args << payload << expected << noise << notBeforeMs;
+    };
+    row("sound", {}, hex("04"), flashed);
+    row("edition 1 lacks diagnosis", {"--edition", "1"}, hex("0E"), hex("0F0F 03 3E0101 00 AA"));
+    row("checksum", {"--checksum"}, hex("04"), hex("0F0F 02 0400 FF FC AA"));
+    row("corrupt checksum", {"--corrupt-checksum", "100"}, hex("04"), hex("0F0F 02 0400 FF 03 AA"));
+    row("bad end", {"--bad-end", "100"}, hex("04"), hex("0F0F 02 0400 00 55"));
+    row("drop all", {"--drop", "100"}, hex("04"), QByteArray());
+    row("never answer", {"--never-answer"}, hex("04"), QByteArray());
+    row("noise", {"--noise", "5", "--seed", "9"}, hex("04"), flashed, 5);
+    row("late", {"--delay", "400"}, hex("04"), flashed, 0, 400);
+    // 6 bytes in and 7 out at 1200 baud: 13 * 10 / 1200 s = 108 ms.
+    row("paced", {"--baud", "1200"}, hex("04"), flashed, 0, 105);
+    row("error reports", {"--error-reports", "50", "--never-answer"}, hex("04"), report + report);
 }
 
 void TstSimProcess::faultsOnWire() {
     QFETCH(QStringList, args);
     QFETCH(QByteArray, payload);
     QFETCH(QByteArray, expected);
+    QFETCH(int, noise);
+    QFETCH(int, notBeforeMs);
     Sim sim;
     QVERIFY(sim.start(args << "--quiet"));
-    sim.send(payload);
-    const int wait = expected.isEmpty() ? kSilenceMs : kAnswerWaitMs;
-    QCOMPARE(sim.read(wait, qMax(1, expected.size())), expected);
-    QVERIFY(sim.read(50, 1).isEmpty()); // and nothing after it
-    QCOMPARE(sim.stop(), 0);
-}
-
-void TstSimProcess::noiseBeforeAnswer() {
-    Sim sim;
-    QVERIFY(sim.start({"--quiet", "--noise", "5", "--seed", "9"}));
-    sim.send(hex("0B"));
-    const QByteArray got = sim.read(kAnswerWaitMs, 5 + 8);
-    QCOMPARE(got.size(), 13);
-    QVERIFY(!got.left(5).contains(char(0x0F)));
-    QCOMPARE(got.mid(5), hex("0F0F 03 0B2B19 00 AA"));
-}
-
-void TstSimProcess::lateAnswer() {
-    Sim sim;
-    QVERIFY(sim.start({"--quiet", "--delay", "400"}));
-    sim.send(hex("0A"));
-    QVERIFY(sim.read(200, 1).isEmpty());
-    QCOMPARE(sim.read(kAnswerWaitMs, 8), hex("0F0F 03 0A010E 00 AA"));
-}
-
-// 6 bytes in and 7 out at 1200 baud take 13 * 10 / 1200 s = 108 ms at least.
-void TstSimProcess::pacedAtBaudRate() {
-    Sim sim;
-    QVERIFY(sim.start({"--quiet", "--baud", "1200"}));
     QElapsedTimer t;
     t.start();
-    sim.send(hex("04"));
-    QCOMPARE(sim.read(kAnswerWaitMs, 7), hex("0F0F 02 0400 00 AA"));
-    QVERIFY2(t.elapsed() >= 105, QByteArray::number(t.elapsed()));
-}
-
-void TstSimProcess::unsolicitedErrorReports() {
-    Sim sim;
-    QVERIFY(sim.start({"--quiet", "--error-reports", "50", "--never-answer"}));
-    const QByteArray report = hex("0F0F 03 3E0303 00 AA");
-    QCOMPARE(sim.read(kAnswerWaitMs, 16), report + report);
+    sim.send(payload);
+    const int wait = expected.isEmpty() ? kSilenceMs : kAnswerWaitMs;
+    const QByteArray got = sim.read(wait, qMax(1, noise + expected.size()));
+    QVERIFY2(t.elapsed() >= notBeforeMs, QByteArray::number(t.elapsed()));
+    QVERIFY(!got.left(noise).contains(char(0x0F)));
+    QCOMPARE(got.mid(noise), expected);
+    if (!args.contains("--error-reports"))
+        QVERIFY(sim.read(50, 1).isEmpty()); // and nothing after it
+    QCOMPARE(sim.stop(), 0);
 }
 
 void TstSimProcess::survivesPeerReopening() {
