@@ -26,6 +26,11 @@
 //  - The memory reset (code 2) puts the stored settings back to their factory
 //    values: energy levels, trigger sequences, output trigger mode and the EEPROM
 //    write-failure count. Counters, charge voltage and calibration stay.
+//  - Diagnosis: [14, high-voltage controller, communication controller (0 = sound),
+//    standby code, sequence test running, degrees, output trigger mode]. Software
+//    version: [13, edition, 0, 21, 5]. Bootloader version 1.4.
+//  - Flash status before any flash: [18, 3]. Edition 5's long form carries the
+//    trigger number in its unshown byte 4 and a drop of 1 + energy / 4 counts.
 //  - Program memory, EEPROM and configuration survive a switch between the
 //    application and the bootloader; a block write replaces the block as it is
 //    (the bootloader erases the row itself).
