@@ -2,36 +2,489 @@
 
 #include <QAction>
 #include <QDebug>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <utility>
+
+#include "BootloaderProtocol.h"
+#include "PICProgram.h"
+#include "PayloadFeeder.h"
 #include "WindowChrome.h"
 #include "uart.h"
+
+namespace {
+
+constexpr int kLayoutSpacingPx = 6;
+constexpr int kLayoutMarginPx = 11;
+constexpr int kMenuBarWidthPx = 703;
+constexpr int kMenuBarHeightPx = 21;
+constexpr int kStartRowMinWidthPx = 200;
+constexpr int kStatusFontPt = 9;
+constexpr int kStatusMinHeightPx = 21;
+constexpr int kProgressBarMaxWidthPx = 200;
+constexpr int kFileNameMinWidthPx = 250;
+constexpr int kTableWidthPx = 400;
+constexpr int kTableHeightPx = 200;
+constexpr int kRowPaddingPx = 6; // above and below the text, together
+
+// Column 0 names the row; columns 1-3 show one byte in decimal, hex and binary.
+// The decimal column is the one the value dialog edits and the writes read.
+constexpr int kValueColumn = 1;
+constexpr int kByteColumns = 3;
+
+constexpr int kValueInitial = 25;
+constexpr int kValueMin = 0;
+constexpr int kValueMax = 255;
+constexpr int kValueStep = 1;
+
+const char kModeOffStyle[] = "border: 1px solid grey; background-color : red";
+const char kModeOnStyle[] = "border: 1px solid grey; background-color : green";
+
+const QStringList kConfigRegisters = {"CONFIG1L", "CONFIG1H", "CONFIG2L", "CONFIG2H", "CONFIG3L",
+                                      "CONFIG3H", "CONFIG4L", "CONFIG4H", "CONFIG5L", "CONFIG5H",
+                                      "CONFIG6L", "CONFIG6H", "CONFIG7L", "CONFIG7H"};
+
+QPushButton *button(const char *objectName, const QString &text) {
+    auto *b = new QPushButton(text);
+    b->setObjectName(QString::fromLatin1(objectName));
+    return b;
+}
+
+QLabel *label(const char *objectName, const QString &text) {
+    auto *l = new QLabel(text);
+    l->setObjectName(QString::fromLatin1(objectName));
+    return l;
+}
+
+// A fixed-size, read-only table: one row per name, the byte columns empty.
+QTableWidget *byteTable(const char *objectName, const QStringList &headers,
+                        const QStringList &rowNames) {
+    auto *table = new QTableWidget(rowNames.size(), headers.size());
+    table->setObjectName(QString::fromLatin1(objectName));
+    table->setHorizontalHeaderLabels(headers);
+    table->setFixedSize(kTableWidthPx, kTableHeightPx);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setShowGrid(true);
+    table->verticalHeader()->hide();
+    // The style's default row height shows barely six rows in 200 pixels.
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + kRowPaddingPx);
+    // Four default-width columns are wider than the table; stretched they fit
+    // beside the vertical scroll bar without a horizontal one.
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    for (int row = 0; row < rowNames.size(); ++row)
+        table->setItem(row, 0, new QTableWidgetItem(rowNames.at(row)));
+    return table;
+}
+
+void setRowByte(QTableWidget *table, int row, quint8 value) {
+    const QStringList texts = zq::boot::byteRenderings(value);
+    for (int i = 0; i < kByteColumns; ++i)
+        table->setItem(row, kValueColumn + i, new QTableWidgetItem(texts.at(i)));
+}
+
+// Column 1 of every row as the bytes a write sends; a cell without text is 0.
+QByteArray tableBytes(const QTableWidget *table) {
+    QByteArray bytes(table->rowCount(), 0);
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QTableWidgetItem *item = table->item(row, kValueColumn);
+        bytes[row] = char(zq::boot::tableCellByte(item ? item->text() : QString()));
+    }
+    return bytes;
+}
+
+void clearByteColumns(QTableWidget *table) {
+    for (int row = 0; row < table->rowCount(); ++row)
+        for (int i = 0; i < kByteColumns; ++i)
+            table->setItem(row, kValueColumn + i, new QTableWidgetItem(QString()));
+}
+
+} // namespace
 
 BootloaderWindow::BootloaderWindow(QWidget *parent, QSerialPort *port, int linkEdition)
     : QMainWindow(parent) {
     main_window = zq::ui::createTopLevel(windowTitle_);
     main_verticalLayout = new QVBoxLayout;
+    main_verticalLayout->setObjectName(QStringLiteral("main_verticalLayout"));
+    main_verticalLayout->setSpacing(kLayoutSpacingPx);
+    main_verticalLayout->setContentsMargins(kLayoutMarginPx, kLayoutMarginPx, kLayoutMarginPx,
+                                            kLayoutMarginPx);
+    buildMenu();
+    buildStartRow();
+    hLine1 = zq::ui::line(QFrame::HLine, QStringLiteral("hLine1"));
+    main_verticalLayout->addWidget(hLine1);
+    buildStatusRow();
+    hLine4 = zq::ui::line(QFrame::HLine, QStringLiteral("hLine4"));
+    main_verticalLayout->addWidget(hLine4);
+    buildProgramFileRow();
+    hLine2 = zq::ui::line(QFrame::HLine, QStringLiteral("hLine2"));
+    main_verticalLayout->addWidget(hLine2);
+    buildEepromRow();
+    hLine3 = zq::ui::line(QFrame::HLine, QStringLiteral("hLine3"));
+    main_verticalLayout->addWidget(hLine3);
+    buildConfigRow();
+    setMode(Mode::Initial);
+    connectControls();
+    installDefaultDialogs();
+
+    main_window->setLayout(main_verticalLayout);
+    main_window->show();
+    main_window->setFixedSize(main_window->size());
+
+    link = new uart(port, linkEdition);
+    feeder = new PayloadFeeder(link, this);
+    connectLink();
+    program = new PICProgram;
+}
+
+BootloaderWindow::~BootloaderWindow() {
+    link->deleteLater();
+    program->deleteLater();
+    // main_window has no parent: without this it would stay on screen after
+    // "Disconnect" and outlive the window that owns its widgets' slots.
+    delete main_window;
+    qDebug() << "Destroy BW";
+}
+
+void BootloaderWindow::buildMenu() {
     menuBar = zq::ui::createMenuBar(&menuZQ);
+    menuBar->setGeometry(0, 0, kMenuBarWidthPx, kMenuBarHeightPx);
     main_verticalLayout->setMenuBar(menuBar);
     actionResetUartQueue = zq::ui::addMenuAction(menuZQ, this, "actionResetUartQueue",
                                                  QStringLiteral("Reset Uart Queue"));
     actionDisconnect =
         zq::ui::addMenuAction(menuZQ, this, "actionDisconnect", QStringLiteral("Disconnect"));
+}
+
+void BootloaderWindow::buildStartRow() {
+    horizontalLayout_1 = new QHBoxLayout;
+    horizontalLayout_1->setObjectName(QStringLiteral("horizontalLayout_1"));
+    startBL_button = button("startBL_button", QString());
+    startBL_button->setMinimumWidth(kStartRowMinWidthPx);
+    startBL_label = label("startBL_label", QString());
+    startBL_label->setMinimumWidth(kStartRowMinWidthPx);
+    startBL_label->setAlignment(Qt::AlignCenter);
+    horizontalLayout_1->addWidget(startBL_button);
+    horizontalLayout_1->addWidget(startBL_label);
+    main_verticalLayout->addLayout(horizontalLayout_1);
+    horizontalLayout_1->setAlignment(Qt::AlignHCenter);
+}
+
+void BootloaderWindow::buildStatusRow() {
+    horizontalLayout_5 = new QHBoxLayout;
+    horizontalLayout_5->setObjectName(QStringLiteral("horizontalLayout_5"));
+    status_label = label("status_label", QStringLiteral("Status : -"));
+    QFont font(QStringLiteral("Arial"), kStatusFontPt);
+    font.setBold(true);
+    status_label->setFont(font);
+    status_label->setMinimumHeight(kStatusMinHeightPx);
+    status_progressBar = new QProgressBar;
+    status_progressBar->setObjectName(QStringLiteral("status_progressBar"));
+    status_progressBar->setValue(0);
+    status_progressBar->setMaximumWidth(kProgressBarMaxWidthPx);
+    status_progressBar->hide();
+    horizontalLayout_5->addWidget(status_label);
+    horizontalLayout_5->addWidget(status_progressBar);
+    main_verticalLayout->addLayout(horizontalLayout_5);
+}
+
+void BootloaderWindow::buildProgramFileRow() {
+    horizontalLayout_2 = new QHBoxLayout;
+    horizontalLayout_2->setObjectName(QStringLiteral("horizontalLayout_2"));
+    progFile_label = label("progFile_label", QStringLiteral("Program File :"));
+    progFile_lineEdit = new QLineEdit;
+    progFile_lineEdit->setObjectName(QStringLiteral("progFile_lineEdit"));
+    progFile_lineEdit->setMinimumWidth(kFileNameMinWidthPx);
+    progFile_lineEdit->setReadOnly(true);
+    progFile_button = button("progFile_button", QStringLiteral("Browse"));
+    analyzeHexFile_button = button("analyzeHexFile_button", QStringLiteral("Analyze HEX File"));
+    vLine21 = zq::ui::line(QFrame::VLine, QStringLiteral("vLine21"));
+    writeProg_button = button("writeProg_button", QStringLiteral("Write Program"));
+    eraseProg_button = button("eraseProg_button", QStringLiteral("Erase Program"));
+    for (QWidget *w :
+         {static_cast<QWidget *>(progFile_label), static_cast<QWidget *>(progFile_lineEdit),
+          static_cast<QWidget *>(progFile_button), static_cast<QWidget *>(analyzeHexFile_button),
+          static_cast<QWidget *>(vLine21), static_cast<QWidget *>(writeProg_button),
+          static_cast<QWidget *>(eraseProg_button)})
+        horizontalLayout_2->addWidget(w);
+    main_verticalLayout->addLayout(horizontalLayout_2);
+}
+
+void BootloaderWindow::buildEepromRow() {
+    horizontalLayout_3 = new QHBoxLayout;
+    horizontalLayout_3->setObjectName(QStringLiteral("horizontalLayout_3"));
+    verticalLayout_31 = new QVBoxLayout;
+    verticalLayout_31->setObjectName(QStringLiteral("verticalLayout_31"));
+    loadEEPROM_button =
+        button("loadEEPROM_button", QStringLiteral("Load EEPROM Data from HEX File"));
+    clearEEPROMTable_button =
+        button("clearEEPROMTable_button", QStringLiteral("Clear EEPROM Data Table"));
+    readEEPROM_button = button("readEEPROM_button", QStringLiteral("Read EEPROM Data"));
+    writeEEPROM_button = button("writeEEPROM_button", QStringLiteral("Write EEPROM Data"));
+    for (QPushButton *b :
+         {loadEEPROM_button, clearEEPROMTable_button, readEEPROM_button, writeEEPROM_button})
+        verticalLayout_31->addWidget(b);
+
+    QStringList addresses;
+    for (int address = 0; address < zq::boot::kEepromSize; ++address)
+        addresses << QString::number(address);
+    EEPROM_tableWidget = byteTable("EEPROM_tableWidget",
+                                   {"Address", "Data", "Data (Hexa)", "Data (Bin)"}, addresses);
+    horizontalLayout_3->addLayout(verticalLayout_31);
+    horizontalLayout_3->addWidget(EEPROM_tableWidget);
+    main_verticalLayout->addLayout(horizontalLayout_3);
+}
+
+void BootloaderWindow::buildConfigRow() {
+    horizontalLayout_4 = new QHBoxLayout;
+    horizontalLayout_4->setObjectName(QStringLiteral("horizontalLayout_4"));
+    verticalLayout_41 = new QVBoxLayout;
+    verticalLayout_41->setObjectName(QStringLiteral("verticalLayout_41"));
+    loadConfig_button = button("loadConfig_button", QStringLiteral("Load Config from HEX File"));
+    clearConfigTable_button =
+        button("clearConfigTable_button", QStringLiteral("Clear Config Table"));
+    readConfig_button = button("readConfig_button", QStringLiteral("Read Config"));
+    writeConfig_button = button("writeConfig_button", QStringLiteral("Write Config"));
+    for (QPushButton *b :
+         {loadConfig_button, clearConfigTable_button, readConfig_button, writeConfig_button})
+        verticalLayout_41->addWidget(b);
+    config_tableWidget =
+        byteTable("config_tableWidget", {"Register", "Value", "Value (Hexa)", "Value (Bin)"},
+                  kConfigRegisters);
+    horizontalLayout_4->addLayout(verticalLayout_41);
+    horizontalLayout_4->addWidget(config_tableWidget);
+    main_verticalLayout->addLayout(horizontalLayout_4);
+}
+
+void BootloaderWindow::connectControls() {
+    connect(startBL_button, &QPushButton::clicked, this, &BootloaderWindow::startBL);
+    connect(progFile_button, &QPushButton::clicked, this, &BootloaderWindow::browse);
+    connect(analyzeHexFile_button, &QPushButton::clicked, this, &BootloaderWindow::analyzeHexFile);
+    connect(writeProg_button, &QPushButton::clicked, this, &BootloaderWindow::writeProg);
+    connect(eraseProg_button, &QPushButton::clicked, this, &BootloaderWindow::eraseProg);
+    connect(loadEEPROM_button, &QPushButton::clicked, this, &BootloaderWindow::loadEEPROM);
+    connect(clearEEPROMTable_button, &QPushButton::clicked, this,
+            &BootloaderWindow::clearEEPROMTable);
+    connect(readEEPROM_button, &QPushButton::clicked, this, &BootloaderWindow::readEEPROM);
+    connect(writeEEPROM_button, &QPushButton::clicked, this, &BootloaderWindow::writeEEPROM);
+    connect(EEPROM_tableWidget, &QTableWidget::cellDoubleClicked, this,
+            &BootloaderWindow::EEPROMTable_cellSelected);
+    connect(loadConfig_button, &QPushButton::clicked, this, &BootloaderWindow::loadConfig);
+    connect(clearConfigTable_button, &QPushButton::clicked, this,
+            &BootloaderWindow::clearConfigTable);
+    connect(readConfig_button, &QPushButton::clicked, this, &BootloaderWindow::readConfig);
+    connect(writeConfig_button, &QPushButton::clicked, this, &BootloaderWindow::writeConfig);
+    connect(config_tableWidget, &QTableWidget::cellDoubleClicked, this,
+            &BootloaderWindow::ConfigTable_cellSelected);
     connect(actionDisconnect, &QAction::triggered, this, &BootloaderWindow::bwClosed);
     connect(actionDisconnect, &QAction::triggered, this, &BootloaderWindow::closeWindow);
-    main_window->setLayout(main_verticalLayout);
-    main_window->show();
+}
 
-    link = new uart(port, linkEdition);
+void BootloaderWindow::connectLink() {
+    connect(link, &uart::receivedData, this, &BootloaderWindow::manageReceivedData);
     connect(actionResetUartQueue, &QAction::triggered, link, &uart::resetUartQueue);
+    // A reset is the user's way to stop: what the controls asked for and the
+    // feeder has not handed over yet goes with the link's queue (the feeder
+    // abandons its own run on the same signal).
+    connect(link, &uart::queueCleared, this, [this] { backlog_.clear(); });
+    connect(feeder, &PayloadFeeder::finished, this, &BootloaderWindow::feedBacklog);
 }
 
-BootloaderWindow::~BootloaderWindow() {
-    link->deleteLater();
-    delete main_window;
-    qDebug() << "Destroy BW";
+void BootloaderWindow::installDefaultDialogs() {
+    openFileDialog = [this](const QString &caption, const QString &dir, const QString &filter) {
+        return QFileDialog::getOpenFileName(this, caption, dir, filter);
+    };
+    confirmDialog = [](const QString &title, const QString &text) {
+        QMessageBox box;
+        box.setWindowTitle(title);
+        box.setText(text);
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Cancel);
+        return box.exec() == QMessageBox::Ok;
+    };
+    valueDialog = [this](const ValueRequest &r) -> std::optional<int> {
+        bool ok = false;
+        const int value = QInputDialog::getInt(this, r.title, r.label, r.initial, r.minimum,
+                                               r.maximum, r.step, &ok);
+        return ok ? std::optional<int>(value) : std::nullopt;
+    };
 }
 
-void BootloaderWindow::closeWindow() { main_window->close(); }
+bool BootloaderWindow::isSending() const {
+    return feeder->isRunning() || !backlog_.isEmpty();
+}
+
+// Everything the window sends goes through here, so nothing is ever dropped by
+// a full link queue and nothing overtakes what was asked for earlier.
+void BootloaderWindow::send(QVector<QByteArray> payloads) {
+    backlog_ += std::move(payloads);
+    feedBacklog();
+}
+
+void BootloaderWindow::feedBacklog() {
+    if (!feeder->isRunning() && !backlog_.isEmpty())
+        feeder->start(std::exchange(backlog_, {}));
+}
+
+QList<QWidget *> BootloaderWindow::bootloaderControls() const {
+    return {
+        status_label,       status_progressBar,      progFile_label,          progFile_lineEdit,
+        progFile_button,    analyzeHexFile_button,   writeProg_button,        eraseProg_button,
+        loadEEPROM_button,  clearEEPROMTable_button, readEEPROM_button,       writeEEPROM_button,
+        EEPROM_tableWidget, loadConfig_button,       clearConfigTable_button, readConfig_button,
+        writeConfig_button, config_tableWidget};
+}
+
+void BootloaderWindow::setMode(Mode mode) {
+    const bool on = mode == Mode::On;
+    startBL_button->setText(on ? QStringLiteral("Restart ZQ")
+                               : QStringLiteral("Start ZQ Bootloader"));
+    startBL_label->setText(on                      ? QStringLiteral("ZQ Bootloader actived")
+                           : mode == Mode::Initial ? QStringLiteral("ZQ Bootloader disable")
+                                                   : QStringLiteral("ZQ Bootloader disabled"));
+    startBL_label->setStyleSheet(QString::fromLatin1(on ? kModeOnStyle : kModeOffStyle));
+    for (QWidget *control : bootloaderControls())
+        control->setEnabled(on);
+}
+
+void BootloaderWindow::startBL() {
+    // The mode is the controls' enabled state; progFile_label stands for them all.
+    if (progFile_label->isEnabled()) {
+        send({zq::boot::command(StartUserProgram)});
+        return; // the answer switches the mode off
+    }
+    send({zq::boot::command(StartBootloader)});
+    setMode(Mode::On);
+    send({zq::boot::command(ReadVersion)});
+}
+
+void BootloaderWindow::browse() {
+    const QString fileName =
+        openFileDialog(tr("Open HEX File"), QStringLiteral("C:/"), tr("HEX File (*.hex)"));
+    if (fileName.isEmpty())
+        return;
+    program->clear();
+    progFile_lineEdit->setText(fileName);
+}
+
+void BootloaderWindow::analyzeHexFile() {
+    program->clear();
+    const bool read = program->readHexFile(progFile_lineEdit->text()) == 0;
+    status_label->setText(read ? QStringLiteral("Status : HEX File analyzed")
+                               : QStringLiteral("Status : Can't analyze HEX File"));
+}
+
+void BootloaderWindow::writeProg() {
+    // A second image behind or inside the first would make no sense to the
+    // unit; asking to confirm a write that would be refused makes none either.
+    if (isSending()) {
+        status_label->setText(
+            QStringLiteral("Status : Writing Program -> Refused, a write is already running"));
+        return;
+    }
+    if (!confirmDialog(QStringLiteral("Writing Program"),
+                       QStringLiteral("This action will Write :\n-The Program\n-The EEPROM "
+                                      "Memory\n-The Config Bits")))
+        return;
+    if (!program->isAnalyzed()) {
+        status_label->setText(QStringLiteral("Status : Please analyze HEX File before writing"));
+        return;
+    }
+    send(zq::boot::programWriteSequence(*program));
+}
+
+void BootloaderWindow::eraseProg() {
+    send({zq::boot::command(EraseProgram)});
+}
+
+void BootloaderWindow::readConfig() {
+    send({zq::boot::command(ReadConfig)});
+}
+
+void BootloaderWindow::writeConfig() {
+    send({zq::boot::configWritePayload(tableBytes(config_tableWidget))});
+}
+
+void BootloaderWindow::closeWindow() {
+    main_window->close();
+}
+
+void BootloaderWindow::readEEPROM() {
+    send({zq::boot::command(ReadEeprom)});
+}
+
+void BootloaderWindow::writeEEPROM() {
+    send(zq::boot::eepromWriteSequence(tableBytes(EEPROM_tableWidget)));
+}
+
+void BootloaderWindow::clearEEPROMTable() {
+    clearByteColumns(EEPROM_tableWidget);
+}
+
+void BootloaderWindow::clearConfigTable() {
+    clearByteColumns(config_tableWidget);
+}
+
+void BootloaderWindow::EEPROMTable_cellSelected(int nRow, int nCol) {
+    askCellValue(EEPROM_tableWidget, nRow, nCol);
+}
+
+void BootloaderWindow::ConfigTable_cellSelected(int nRow, int nCol) {
+    askCellValue(config_tableWidget, nRow, nCol);
+}
+
+void BootloaderWindow::askCellValue(QTableWidget *table, int row, int column) {
+    if (column != kValueColumn)
+        return;
+    const std::optional<int> value = valueDialog(
+        {tr("Enter a value"), tr("Value :"), kValueInitial, kValueMin, kValueMax, kValueStep});
+    if (value)
+        setRowByte(table, row, quint8(*value));
+}
+
+void BootloaderWindow::loadEEPROM() {
+    if (!program->isAnalyzed()) {
+        status_label->setText(
+            QStringLiteral("Status : Please analyze HEX File before loading EEPROM Data"));
+        return;
+    }
+    for (const EepromByte &entry : program->eepromBytes())
+        if (entry.address < zq::boot::kEepromSize)
+            setRowByte(EEPROM_tableWidget, entry.address, entry.value);
+}
+
+void BootloaderWindow::loadConfig() {
+    if (!program->isAnalyzed()) {
+        status_label->setText(
+            QStringLiteral("Status : Please analyze HEX File before loading Config Bits"));
+        return;
+    }
+    const QByteArray &bytes = program->configBytes();
+    for (int i = 0; i < bytes.size() && i < zq::boot::kConfigSize; ++i)
+        setRowByte(config_tableWidget, i, quint8(bytes.at(i)));
+}
+
+void BootloaderWindow::manageReceivedData(quint8 length, quint8 *buffer) {
+    // The core judges the answer, an empty one included; the window only applies it.
+    const zq::boot::BootloaderAnswer answer = zq::boot::handleAnswer(buffer, length);
+    if (answer.setsStatus)
+        status_label->setText(answer.status);
+    for (const zq::boot::TableCell &cell : answer.eepromRows)
+        setRowByte(EEPROM_tableWidget, cell.row, cell.value);
+    for (const zq::boot::TableCell &cell : answer.configRows)
+        setRowByte(config_tableWidget, cell.row, cell.value);
+    if (answer.bootloaderModeOff)
+        setMode(Mode::Off);
+}

@@ -1,35 +1,152 @@
 #pragma once
-// The firmware-update window: talks to the unit's bootloader.
+// The firmware-update window: starts and stops the unit's bootloader, reads a
+// HEX image and writes it to the unit, and reads, edits and writes the EEPROM
+// and configuration bytes through two tables. The payloads and the meaning of
+// the answers come from the firmware core; this class reads widgets, hands
+// payloads to the link and applies what the core decided.
 
+#include <QByteArray>
 #include <QMainWindow>
+#include <QStringList>
+#include <QVector>
 
+#include <functional>
+#include <optional>
+
+class PICProgram;
+class PayloadFeeder;
 class QAction;
+class QFrame;
+class QHBoxLayout;
+class QLabel;
+class QLineEdit;
 class QMenu;
 class QMenuBar;
+class QProgressBar;
+class QPushButton;
 class QSerialPort;
+class QTableWidget;
 class QVBoxLayout;
 class uart;
 
 class BootloaderWindow : public QMainWindow {
     Q_OBJECT
 public:
+    // What the tables' value dialog asks for; a test checks it and answers.
+    struct ValueRequest {
+        QString title;
+        QString label;
+        int initial;
+        int minimum;
+        int maximum;
+        int step;
+    };
+
     // `linkEdition` is the program's edition, for its link habits.
     BootloaderWindow(QWidget *parent, QSerialPort *port, int linkEdition = 5);
     ~BootloaderWindow() override;
+
+    // Dialog seams. The defaults show the real dialogs; a test replaces them
+    // to answer without a modal loop.
+    // The chosen file name, or an empty string when cancelled.
+    std::function<QString(const QString &caption, const QString &dir, const QString &filter)>
+        openFileDialog;
+    // True when the user pressed OK.
+    std::function<bool(const QString &title, const QString &text)> confirmDialog;
+    // The entered value, or nothing when cancelled.
+    std::function<std::optional<int>(const ValueRequest &request)> valueDialog;
+
+    QWidget *topLevel() const { return main_window; }
+    // True while payloads accepted from the controls still wait to be handed
+    // to the link (a program write is running).
+    bool isSending() const;
 
 signals:
     void bwClosed();
 
 public slots:
+    void startBL();
+    void browse();
+    void analyzeHexFile();
+    void writeProg();
+    void eraseProg();
+    void readConfig();
+    void writeConfig();
     void closeWindow();
+    void readEEPROM();
+    void writeEEPROM();
+    void clearEEPROMTable();
+    void clearConfigTable();
+    void EEPROMTable_cellSelected(int nRow, int nCol);
+    void ConfigTable_cellSelected(int nRow, int nCol);
+    void loadEEPROM();
+    void loadConfig();
+    void manageReceivedData(quint8 length, quint8 *buffer);
 
 private:
+    enum class Mode { Initial, On, Off };
+
+    void buildStartRow();
+    void buildStatusRow();
+    void buildProgramFileRow();
+    void buildEepromRow();
+    void buildConfigRow();
+    void buildMenu();
+    void connectControls();
+    void connectLink();
+    void installDefaultDialogs();
+
+    void setMode(Mode mode);
+    QList<QWidget *> bootloaderControls() const;
+    void askCellValue(QTableWidget *table, int row, int column);
+    void send(QVector<QByteArray> payloads);
+    void feedBacklog();
+
     uart *link = nullptr;
+    PICProgram *program = nullptr;
     QWidget *main_window = nullptr;
     QVBoxLayout *main_verticalLayout = nullptr;
     QString windowTitle_ = QStringLiteral("ZQ-Bootloader");
+    QHBoxLayout *horizontalLayout_1 = nullptr;
+    QPushButton *startBL_button = nullptr;
+    QLabel *startBL_label = nullptr;
+    QHBoxLayout *horizontalLayout_5 = nullptr;
+    QLabel *status_label = nullptr;
+    QProgressBar *status_progressBar = nullptr;
+    QHBoxLayout *horizontalLayout_2 = nullptr;
+    QLabel *progFile_label = nullptr;
+    QLineEdit *progFile_lineEdit = nullptr;
+    QPushButton *progFile_button = nullptr;
+    QPushButton *analyzeHexFile_button = nullptr;
+    QPushButton *writeProg_button = nullptr;
+    QPushButton *eraseProg_button = nullptr;
+    QFrame *vLine21 = nullptr;
+    QHBoxLayout *horizontalLayout_3 = nullptr;
+    QVBoxLayout *verticalLayout_31 = nullptr;
+    QPushButton *loadEEPROM_button = nullptr;
+    QPushButton *clearEEPROMTable_button = nullptr;
+    QPushButton *readEEPROM_button = nullptr;
+    QPushButton *writeEEPROM_button = nullptr;
+    QTableWidget *EEPROM_tableWidget = nullptr;
+    QHBoxLayout *horizontalLayout_4 = nullptr;
+    QVBoxLayout *verticalLayout_41 = nullptr;
+    QPushButton *loadConfig_button = nullptr;
+    QPushButton *clearConfigTable_button = nullptr;
+    QPushButton *readConfig_button = nullptr;
+    QPushButton *writeConfig_button = nullptr;
+    QTableWidget *config_tableWidget = nullptr;
+    QFrame *hLine1 = nullptr;
+    QFrame *hLine2 = nullptr;
+    QFrame *hLine3 = nullptr;
+    QFrame *hLine4 = nullptr;
     QMenuBar *menuBar = nullptr;
     QMenu *menuZQ = nullptr;
     QAction *actionResetUartQueue = nullptr;
     QAction *actionDisconnect = nullptr;
+
+    // The link's queue holds only uart::kQueueLimit entries; the feeder tops
+    // it up as the sender takes them, and what the controls ask for while it
+    // runs waits here, in order, instead of being dropped by a full queue.
+    PayloadFeeder *feeder = nullptr;
+    QVector<QByteArray> backlog_;
 };
