@@ -1,10 +1,10 @@
 #include "uart.h"
 
-#include <QDeadlineTimer>
 #include <QDebug>
 #include <QSerialPort>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 
 namespace {
@@ -35,13 +35,13 @@ uart::uart(QSerialPort *port, int edition)
 uart::~uart() {
     requestInterruption();
     {
-        QMutexLocker lock(&waitMutex);
+        std::lock_guard<std::mutex> lock(waitMutex);
         answerArrived = true;
-        answerCondition.wakeOne();
+        answerCondition.notify_one();
     }
     {
-        QMutexLocker lock(&queueMutex);
-        queueCondition.wakeOne();
+        std::lock_guard<std::mutex> lock(queueMutex);
+        queueCondition.notify_one();
     }
     wait();
     for (const UartPayload &entry : qAsConst(uartQueue))
@@ -50,17 +50,17 @@ uart::~uart() {
 }
 
 void uart::enqueuePayload(UartPayload entry) {
-    QMutexLocker lock(&queueMutex);
+    std::lock_guard<std::mutex> lock(queueMutex);
     if (uartQueue.size() >= kQueueLimit) {
         delete[] entry.data; // dropped without a word, as the unit's tools always did
         return;
     }
     uartQueue.enqueue(entry);
-    queueCondition.wakeOne();
+    queueCondition.notify_one();
 }
 
 int uart::queuedCount() const {
-    QMutexLocker lock(&queueMutex);
+    std::lock_guard<std::mutex> lock(queueMutex);
     return uartQueue.size();
 }
 
@@ -69,9 +69,9 @@ void uart::run() {
     for (;;) {
         UartPayload entry;
         {
-            QMutexLocker lock(&queueMutex);
-            while (uartQueue.isEmpty() && !isInterruptionRequested())
-                queueCondition.wait(&queueMutex);
+            std::unique_lock<std::mutex> lock(queueMutex);
+            queueCondition.wait(lock,
+                                [this] { return !uartQueue.isEmpty() || isInterruptionRequested(); });
             if (isInterruptionRequested())
                 break;
             entry = uartQueue.dequeue();
@@ -88,32 +88,31 @@ void uart::run() {
                 qDebug() << int(frame[i]);
         }
 
-        QMutexLocker lock(&waitMutex);
+        std::unique_lock<std::mutex> lock(waitMutex);
         answerArrived = false;
         lock.unlock();
         emit writeSignal(QByteArray(reinterpret_cast<const char *>(frame), count));
-        lock.relock();
+        lock.lock();
         // Whatever ends the wait, the entry is done: a time-out is not retried.
-        QDeadlineTimer deadline(answerWaitMs.load());
-        while (!answerArrived && !isInterruptionRequested()) {
-            if (!answerCondition.wait(&waitMutex, deadline))
-                break;
-        }
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(answerWaitMs.load());
+        answerCondition.wait_until(lock, deadline,
+                                   [this] { return answerArrived || isInterruptionRequested(); });
         answerArrived = false;
     }
     qDebug() << "Thread stoped";
 }
 
 void uart::endAnswerWait() {
-    QMutexLocker lock(&waitMutex);
+    std::lock_guard<std::mutex> lock(waitMutex);
     answerArrived = true;
-    answerCondition.wakeOne();
+    answerCondition.notify_one();
 }
 
 void uart::resetUartQueue() {
     frames.reset();
     {
-        QMutexLocker lock(&queueMutex);
+        std::lock_guard<std::mutex> lock(queueMutex);
         for (const UartPayload &entry : qAsConst(uartQueue))
             delete[] entry.data;
         uartQueue.clear();

@@ -6,10 +6,11 @@
 // each complete payload to the window through receivedData.
 
 #include <QByteArray>
-#include <QMutex>
 #include <QQueue>
 #include <QThread>
-#include <QWaitCondition>
+
+#include <condition_variable>
+#include <mutex>
 
 #include "frame.h"
 
@@ -77,11 +78,13 @@ private:
     const int edition;
     zq::FrameReceiver frames;
 
+    // Standard (pthread-based) locks rather than QMutex, so that the thread
+    // sanitizer sees every hand-off between the GUI thread and the sender.
     QQueue<UartPayload> uartQueue;
-    mutable QMutex queueMutex;
-    QWaitCondition queueCondition; // the sender sleeps here while the queue is empty
+    mutable std::mutex queueMutex;
+    std::condition_variable queueCondition; // the sender sleeps here while the queue is empty
 
-    QMutex waitMutex;
-    QWaitCondition answerCondition;
+    std::mutex waitMutex;
+    std::condition_variable answerCondition;
     bool answerArrived = false; // under waitMutex: remembers an answer that beat the wait
 };

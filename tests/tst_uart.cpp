@@ -1,7 +1,7 @@
 // The serial link against a scripted peer on a pseudo-terminal.
 #include <QtTest>
 
-#include <QMutex>
+#include <mutex>
 #include <QSerialPort>
 
 #include <atomic>
@@ -14,18 +14,18 @@
 #include "uart.h"
 
 namespace {
-QMutex logMutex;
+std::mutex logMutex;
 QStringList logLines;
 void captureDebug(QtMsgType, const QMessageLogContext &, const QString &msg) {
-    QMutexLocker lock(&logMutex);
+    std::lock_guard<std::mutex> lock(logMutex);
     logLines.append(msg);
 }
 QStringList peekLog() {
-    QMutexLocker lock(&logMutex);
+    std::lock_guard<std::mutex> lock(logMutex);
     return logLines;
 }
 QStringList takeLog() {
-    QMutexLocker lock(&logMutex);
+    std::lock_guard<std::mutex> lock(logMutex);
     QStringList out;
     out.swap(logLines);
     return out;
