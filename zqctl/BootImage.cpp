@@ -1,0 +1,105 @@
+#include "BootImage.h"
+
+#include "BootloaderCommand.h"
+#include "PICProgram.h"
+
+namespace zqctl {
+
+namespace {
+
+constexpr int kConfigBase = 0x300000;
+constexpr int kEepromRunHeaderBytes = 4; // code, count, address high, address low
+
+const char *const kConfigNames[zq::boot::kConfigSize] = {
+    "CONFIG1L", "CONFIG1H", "CONFIG2L", "CONFIG2H", "CONFIG3L", "CONFIG3H", "CONFIG4L",
+    "CONFIG4H", "CONFIG5L", "CONFIG5H", "CONFIG6L", "CONFIG6H", "CONFIG7L", "CONFIG7H",
+};
+
+QString byteHex(quint8 value) {
+    return QStringLiteral("0x%1").arg(QString::number(value, 16).toUpper().rightJustified(2, '0'));
+}
+
+} // namespace
+
+QByteArray eepromFromPayloads(const QVector<QByteArray> &payloads) {
+    QByteArray eeprom(zq::boot::kEepromSize, '\0');
+    for (const QByteArray &p : payloads) {
+        if (p.size() < kEepromRunHeaderBytes || quint8(p[0]) != WriteEeprom)
+            continue;
+        const int count = quint8(p[1]);
+        const int start = (quint8(p[2]) << 8) | quint8(p[3]);
+        for (int i = 0; i < count && kEepromRunHeaderBytes + i < p.size(); ++i) {
+            if (start + i < eeprom.size())
+                eeprom[start + i] = p[kEepromRunHeaderBytes + i];
+        }
+    }
+    return eeprom;
+}
+
+QByteArray configFromPayloads(const QVector<QByteArray> &payloads) {
+    for (int i = payloads.size() - 1; i >= 0; --i) {
+        if (!payloads[i].isEmpty() && quint8(payloads[i][0]) == WriteConfig)
+            return payloads[i].mid(1);
+    }
+    return {};
+}
+
+QByteArray eepromFromImage(const PICProgram &program, int *named) {
+    QByteArray eeprom(zq::boot::kEepromSize, '\0');
+    QBitArray set(zq::boot::kEepromSize);
+    for (const EepromByte &e : program.eepromBytes()) {
+        if (e.address < zq::boot::kEepromSize) {
+            eeprom[e.address] = char(e.value);
+            set.setBit(e.address);
+        }
+    }
+    *named = set.count(true);
+    return eeprom;
+}
+
+EepromReadBack::EepromReadBack()
+    : bytes_(zq::boot::kEepromSize, '\0'), seen_(zq::boot::kEepromSize),
+      missing_(zq::boot::kEepromSize) {}
+
+void EepromReadBack::add(const zq::boot::BootloaderAnswer &answer) {
+    for (const zq::boot::TableCell &cell : answer.eepromRows) {
+        bytes_[cell.row] = char(cell.value);
+        if (!seen_.testBit(cell.row)) {
+            seen_.setBit(cell.row);
+            --missing_;
+        }
+    }
+}
+
+QByteArray configFromAnswer(const zq::boot::BootloaderAnswer &answer) {
+    QByteArray config;
+    for (const zq::boot::TableCell &cell : answer.configRows) {
+        if (config.size() <= cell.row)
+            config.resize(cell.row + 1);
+        config[cell.row] = char(cell.value);
+    }
+    return config;
+}
+
+int firstMismatch(const QByteArray &wrote, const QByteArray &read) {
+    const int common = qMin(wrote.size(), read.size());
+    for (int i = 0; i < common; ++i) {
+        if (wrote[i] != read[i])
+            return i;
+    }
+    return wrote.size() == read.size() ? -1 : common;
+}
+
+QString eepromMismatchText(int address, quint8 wrote, quint8 read) {
+    return QStringLiteral("EEPROM address 0x%1: wrote %2, read %3")
+        .arg(QString::number(address, 16).toUpper().rightJustified(4, '0'), byteHex(wrote),
+             byteHex(read));
+}
+
+QString configMismatchText(int index, quint8 wrote, quint8 read) {
+    return QStringLiteral("%1 (0x%2): wrote %3, read %4")
+        .arg(QLatin1String(index < zq::boot::kConfigSize ? kConfigNames[index] : "CONFIG"),
+             QString::number(kConfigBase + index, 16).toUpper(), byteHex(wrote), byteHex(read));
+}
+
+} // namespace zqctl

@@ -1,0 +1,380 @@
+#include "CommandLine.h"
+
+#include <QCommandLineParser>
+
+namespace zqctl {
+
+namespace {
+
+constexpr int kMaxBaud = 4000000;
+constexpr int kHelpColumn = 30;
+
+struct OptionText {
+    const char *name;
+    const char *valueName; // nullptr for a switch
+    const char *description;
+};
+
+// The options every command that talks to the unit understands.
+const OptionText kGlobalOptions[] = {
+    {"port", "PORT", "Serial port: a device path, or a name that 'zqctl ports' lists."},
+    {"baud", "N", "Baud rate, 8 data bits, no parity, 1 stop bit. Default 115200."},
+    {"edition", "N", "Console edition 1-5 whose commands and texts to use. Default 5."},
+    {"timeout", "MS", "How long to wait for each answer. Default 5000."},
+    {"log", "FILE", "Append every frame sent and received, time-stamped, to FILE."},
+    {"json", nullptr, "Print one JSON object per answer instead of text."},
+};
+
+// The options that belong to single commands.
+const OptionText kCommandOptions[] = {
+    {"energies", "E1[,E2..]", "Energy of each flash, 0-255; 1 to 4 flashes."},
+    {"times", "T1[,T2..]", "Time before flash 1, then between flashes, 0-65535."},
+    {"period", "MS", "Sequence test period, 1-65535 ms. Default 500."},
+    {"energy", "E", "Sequence test energy level, 0-255. Default 0."},
+    {"out", "FILE", "Intel HEX file to write the bytes read into."},
+    {"verify", nullptr, "Read the EEPROM and configuration back and compare them."},
+    {"stay", nullptr, "Stay in the bootloader afterwards (default: start the program)."},
+    {"force", nullptr, "Write even when the file has problems that 'hex-info' reports."},
+};
+
+constexpr int kHelpWidth = 100;
+
+// `text` broken into lines of at most kHelpWidth columns, the first after
+// `first` (already `indent` wide), the others indented by `indent` blanks.
+QString wrapped(const QString &first, int indent, const QString &text) {
+    QString out = first;
+    int column = first.size();
+    for (const QString &word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (column + 1 + word.size() > kHelpWidth && column > indent) {
+            out += '\n' + QString(indent, QLatin1Char(' '));
+            column = indent;
+        } else if (column > 0 && !out.endsWith(QLatin1Char(' '))) {
+            out += QLatin1Char(' ');
+            ++column;
+        }
+        out += word;
+        column += word.size();
+    }
+    return out + '\n';
+}
+
+QString optionLine(const OptionText &o) {
+    QString left = QStringLiteral("  --") + o.name;
+    if (o.valueName)
+        left += QLatin1Char(' ') + QLatin1String(o.valueName);
+    return wrapped(left.leftJustified(kHelpColumn), kHelpColumn,
+                   QString::fromLatin1(o.description));
+}
+
+const OptionText *commandOption(const QString &name) {
+    for (const OptionText &o : kCommandOptions) {
+        if (name == QLatin1String(o.name))
+            return &o;
+    }
+    return nullptr;
+}
+
+QString editionsText(const CommandInfo &c) {
+    if (c.family != Family::Console || (c.firstEdition == 1 && c.lastEdition == 5))
+        return {};
+    if (c.firstEdition == c.lastEdition)
+        return QStringLiteral("edition %1").arg(c.firstEdition);
+    return QStringLiteral("editions %1-%2").arg(c.firstEdition).arg(c.lastEdition);
+}
+
+QString usageLine(const CommandInfo &c) {
+    QString line = QStringLiteral("zqctl [options] ") + c.name;
+    if (*c.synopsis)
+        line += QLatin1Char(' ') + QLatin1String(c.synopsis);
+    return line;
+}
+
+bool isTwoWordFamily(const QString &word) {
+    for (const CommandInfo &c : commandTable()) {
+        if (QString::fromLatin1(c.name).startsWith(word + QLatin1Char(' ')))
+            return true;
+    }
+    return false;
+}
+
+// The synopsis is the one description of a command's arguments: its words that
+// are not options, option values or optional parts are the positional ones.
+int positionalCount(const char *synopsis) {
+    int count = 0;
+    bool optionValue = false;
+    for (const QString &word :
+         QString::fromLatin1(synopsis).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const bool option = word.startsWith(QLatin1String("--"));
+        if (!option && !optionValue && !word.startsWith(QLatin1Char('[')) &&
+            !word.endsWith(QLatin1Char(']')))
+            ++count;
+        optionValue = option;
+    }
+    return count;
+}
+
+bool parseTimeout(const QString &text, int *out) {
+    return parseInt(text, 1, kMaxTimeoutMs, out);
+}
+
+} // namespace
+
+const QList<CommandInfo> &commandTable() {
+    using F = Family;
+    // clang-format off
+    static const QList<CommandInfo> table = {
+        {"ports", "", "List the serial ports: name, one blank, description.", F::Local, 1, 5, false, {}},
+        {"hex-info", "FILE", "What the firmware window would write from FILE, and the problems it "
+            "would not tell: checksum errors, data outside 0x0300-0xFFFF, EEPROM addresses from "
+            "1024 up, a configuration byte count other than 14, duplicate addresses.",
+            F::Local, 1, 5, false, {}},
+        {"version", "", "Read the software version.", F::Console, 1, 5, false, {}},
+        {"info", "", "Read the flash counter, flash request counter, charge voltage and temperature.",
+            F::Console, 1, 5, false, {}},
+        {"diagnosis", "", "Run the unit's diagnosis.", F::Console, 2, 5, false, {}},
+        {"flash-status", "", "Read the status of the last flash.", F::Console, 2, 5, false, {}},
+        {"eeprom-status", "", "Read the count of failed EEPROM writes.", F::Console, 3, 5, false, {}},
+        {"calibration-status", "", "Read whether the flash is calibrated.", F::Console, 5, 5, false, {}},
+        {"calibration", "LEVEL", "Read the calibration of energy level LEVEL (0-255).",
+            F::Console, 5, 5, false, {}},
+        {"flash", "1|2|high|low", "Fire a flash: on trigger 1 or 2 (editions 4-5), or at the "
+            "high or low energy level (editions 1-3).", F::Console, 1, 5, false, {}},
+        {"read-trigger", "1|2", "Read the saved flash sequence of a trigger.", F::Console, 4, 5, false, {}},
+        {"set-trigger", "1|2 --energies E1[,E2..] --times T1[,T2..]",
+            "Set the flash sequence of a trigger: 1 to 4 flashes.", F::Console, 4, 5, false,
+            {"energies", "times"}},
+        {"save-triggers", "", "Save both triggers' sequences in the unit.", F::Console, 4, 5, false, {}},
+        {"output-mode", "0|1", "Set the output trigger mode.", F::Console, 4, 5, false, {}},
+        {"energy-level", "high|low VALUE", "Change the high or low energy level (0-255).",
+            F::Console, 1, 3, false, {}},
+        {"read-energy-levels", "", "Read the saved energy levels.", F::Console, 1, 3, false, {}},
+        {"save-energy-levels", "", "Save the energy levels in the unit.", F::Console, 1, 3, false, {}},
+        {"sequence start", "[--period MS] [--energy E]", "Start the sequence test.",
+            F::Console, 1, 5, false, {"period", "energy"}},
+        {"sequence stop", "", "Stop the sequence test.", F::Console, 1, 5, false, {}},
+        {"standby", "complete|partial", "Start or stop a standby (the same command toggles it).",
+            F::Console, 2, 5, false, {}},
+        {"reset", "hv|com|both", "Restart the high-voltage controller, the communication "
+            "controller or both. The unit does not answer this.", F::Console, 2, 5, false, {}},
+        {"charge-voltage", "VOLTS", "Write the charge voltage, 200-300 V. Needs the access code.",
+            F::Console, 1, 5, true, {}},
+        {"reset-memory", "", "Put the unit's stored settings back to the factory values. "
+            "Needs the access code.", F::Console, 1, 5, true, {}},
+        {"calibrate", "", "Calibrate the flash. Needs the access code.", F::Console, 5, 5, true, {}},
+        {"firmware write", "FILE [--verify] [--stay] [--force]", "Start the bootloader and write "
+            "the program, EEPROM and configuration from an Intel HEX file, as the firmware window "
+            "does.", F::Bootloader, 1, 5, false, {"verify", "stay", "force"}},
+        {"eeprom read", "--out FILE [--stay]", "Back up the 1024 EEPROM bytes into an Intel HEX file.",
+            F::Bootloader, 1, 5, false, {"out", "stay"}},
+        {"eeprom write", "FILE [--stay]", "Restore the EEPROM from an Intel HEX file.",
+            F::Bootloader, 1, 5, false, {"stay"}},
+        {"config read", "--out FILE [--stay]", "Back up the 14 configuration bytes into an Intel "
+            "HEX file.", F::Bootloader, 1, 5, false, {"out", "stay"}},
+        {"config write", "FILE [--stay]", "Restore the configuration bytes from an Intel HEX file.",
+            F::Bootloader, 1, 5, false, {"stay"}},
+        {"bootloader start", "", "Start the bootloader and read its version.", F::Bootloader, 1, 5,
+            false, {}},
+        {"bootloader leave", "", "Leave the bootloader and start the unit's program.",
+            F::Bootloader, 1, 5, false, {}},
+    };
+    // clang-format on
+    return table;
+}
+
+const CommandInfo *findCommand(const QString &name) {
+    for (const CommandInfo &c : commandTable()) {
+        if (name == QLatin1String(c.name))
+            return &c;
+    }
+    return nullptr;
+}
+
+bool parseInt(const QString &text, int min, int max, int *out) {
+    if (text.isEmpty() || text.size() > 9)
+        return false;
+    for (QChar ch : text) {
+        if (!ch.isDigit() || ch.unicode() > '9')
+            return false;
+    }
+    const int value = text.toInt();
+    if (value < min || value > max)
+        return false;
+    *out = value;
+    return true;
+}
+
+QString programHelp() {
+    QString text = QStringLiteral(
+        "Usage: zqctl [options] <command> [arguments]\n"
+        "The ZQ unit from the command line: the same commands, answers and firmware writes as the\n"
+        "consoles. 'zqctl <command> --help' tells more about one command.\n"
+        "Exit status: 0 success; 1 the unit answered with an error or a check failed; 2 no answer\n"
+        "or a port error; 64 bad usage (nothing was sent).\n\nOptions:\n");
+    text += wrapped(QStringLiteral("  -h, --help").leftJustified(kHelpColumn), kHelpColumn,
+                    QStringLiteral("This help; after a command, that command's help."));
+    for (const OptionText &o : kGlobalOptions)
+        text += optionLine(o);
+    text += QStringLiteral("\nCommands:\n");
+    for (const CommandInfo &c : commandTable()) {
+        QString left = QStringLiteral("  ") + c.name;
+        if (*c.synopsis && QString::fromLatin1(c.synopsis).size() < 18)
+            left += QLatin1Char(' ') + QLatin1String(c.synopsis);
+        const QString editions = editionsText(c);
+        QString summary = QString::fromLatin1(c.summary).section(QLatin1Char('.'), 0, 0);
+        if (!editions.isEmpty())
+            summary += QStringLiteral(" (%1)").arg(editions);
+        if (left.size() >= kHelpColumn - 1)
+            left += '\n' + QString(kHelpColumn, QLatin1Char(' '));
+        else
+            left = left.leftJustified(kHelpColumn);
+        text += wrapped(left, kHelpColumn, summary);
+    }
+    text += QStringLiteral(
+        "\nThe access code of charge-voltage, reset-memory and calibrate is read from standard\n"
+        "input when it is not a terminal, else asked for without echo; never from the command "
+        "line.\n");
+    return text;
+}
+
+QString commandHelp(const QString &name) {
+    QString text;
+    for (const CommandInfo &c : commandTable()) {
+        const QString own = QString::fromLatin1(c.name);
+        if (own != name && !own.startsWith(name + QLatin1Char(' ')))
+            continue;
+        if (!text.isEmpty())
+            text += '\n';
+        text += QStringLiteral("Usage: ") + usageLine(c) + '\n' +
+                wrapped(QString(), 0, QString::fromLatin1(c.summary));
+        const QString editions = editionsText(c);
+        if (!editions.isEmpty())
+            text += QStringLiteral("Console %1 only.\n").arg(editions);
+        if (c.needsAccessCode)
+            text += QStringLiteral("The access code is read from standard input, or asked for "
+                                   "without echo at a terminal.\n");
+        if (!c.options.isEmpty()) {
+            text += QStringLiteral("\nOptions of this command:\n");
+            for (const QString &o : c.options)
+                text += optionLine(*commandOption(o));
+        }
+        if (c.family != Family::Local) {
+            text += QStringLiteral("\nOptions:\n");
+            for (const OptionText &o : kGlobalOptions)
+                text += optionLine(o);
+        }
+    }
+    return text;
+}
+
+ParseResult parseCommandLine(const QStringList &arguments) {
+    ParseResult result;
+    QCommandLineParser parser;
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
+    for (const OptionText &o : kGlobalOptions)
+        parser.addOption(o.valueName ? QCommandLineOption(o.name, o.description, o.valueName)
+                                     : QCommandLineOption(o.name, o.description));
+    for (const OptionText &o : kCommandOptions)
+        parser.addOption(o.valueName ? QCommandLineOption(o.name, o.description, o.valueName)
+                                     : QCommandLineOption(o.name, o.description));
+    if (!parser.parse(QStringList{QStringLiteral("zqctl")} + arguments)) {
+        result.text = parser.errorText();
+        return result;
+    }
+
+    QStringList words = parser.positionalArguments();
+    const bool help = parser.isSet(QStringLiteral("help"));
+    if (words.isEmpty()) {
+        result.kind = help ? ParseResult::Help : ParseResult::UsageError;
+        result.text = help ? programHelp() : QStringLiteral("no command given; try 'zqctl --help'");
+        return result;
+    }
+    QString name = words.takeFirst();
+    if (isTwoWordFamily(name)) {
+        if (help && (words.isEmpty() || !findCommand(name + QLatin1Char(' ') + words.first()))) {
+            result.kind = ParseResult::Help;
+            result.text = commandHelp(name);
+            return result;
+        }
+        if (words.isEmpty() || !findCommand(name + QLatin1Char(' ') + words.first())) {
+            QStringList subs;
+            for (const CommandInfo &c : commandTable()) {
+                if (QString::fromLatin1(c.name).startsWith(name + QLatin1Char(' ')))
+                    subs << QString::fromLatin1(c.name).section(QLatin1Char(' '), 1);
+            }
+            result.text =
+                QStringLiteral("'%1' takes %2").arg(name, subs.join(QStringLiteral(" or ")));
+            return result;
+        }
+        name += QLatin1Char(' ') + words.takeFirst();
+    }
+    const CommandInfo *command = findCommand(name);
+    if (!command) {
+        result.text = QStringLiteral("unknown command '%1'; try 'zqctl --help'").arg(name);
+        return result;
+    }
+    if (help) {
+        result.kind = ParseResult::Help;
+        result.text = commandHelp(name);
+        return result;
+    }
+
+    Invocation &inv = result.invocation;
+    inv.command = command;
+    inv.args = words;
+    inv.json = parser.isSet(QStringLiteral("json"));
+    inv.port = parser.value(QStringLiteral("port"));
+    inv.logFile = parser.value(QStringLiteral("log"));
+    auto number = [&](const char *option, int min, int max, int *out) {
+        const QString key = QString::fromLatin1(option);
+        if (!parser.isSet(key) || parseInt(parser.value(key), min, max, out))
+            return true;
+        result.text = QStringLiteral("--%1 takes a whole number from %2 to %3, not '%4'")
+                          .arg(key)
+                          .arg(min)
+                          .arg(max)
+                          .arg(parser.value(key));
+        return false;
+    };
+    if (!number("baud", 1, kMaxBaud, &inv.baud) || !number("edition", 1, 5, &inv.edition))
+        return result;
+    if (parser.isSet(QStringLiteral("timeout")) &&
+        !parseTimeout(parser.value(QStringLiteral("timeout")), &inv.timeoutMs)) {
+        result.text = QStringLiteral("--timeout takes milliseconds from 1 to %1, not '%2'")
+                          .arg(kMaxTimeoutMs)
+                          .arg(parser.value(QStringLiteral("timeout")));
+        return result;
+    }
+    for (const OptionText &o : kCommandOptions) {
+        const QString key = QString::fromLatin1(o.name);
+        if (!parser.isSet(key))
+            continue;
+        if (!command->options.contains(key)) {
+            result.text = QStringLiteral("'%1' has no option --%2").arg(name, key);
+            return result;
+        }
+        if (o.valueName)
+            inv.values.insert(key, parser.value(key));
+        else
+            inv.flags << key;
+    }
+    if (command->family != Family::Local && inv.port.isEmpty()) {
+        result.text = QStringLiteral("'%1' needs --port; 'zqctl ports' lists them").arg(name);
+        return result;
+    }
+    if (command->family == Family::Console &&
+        (inv.edition < command->firstEdition || inv.edition > command->lastEdition)) {
+        result.text = QStringLiteral("edition %1 has no '%2' (%3 only)")
+                          .arg(inv.edition)
+                          .arg(name, editionsText(*command));
+        return result;
+    }
+    if (inv.args.size() != positionalCount(command->synopsis)) {
+        result.text = QStringLiteral("usage: %1").arg(usageLine(*command));
+        return result;
+    }
+    result.kind = ParseResult::Run;
+    return result;
+}
+
+} // namespace zqctl

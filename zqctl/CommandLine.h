@@ -1,0 +1,66 @@
+#pragma once
+// The command line of zqctl: which commands exist, for which console editions,
+// with which arguments and options, and the help texts. Pure: arguments in,
+// an Invocation (or a usage error, or a help text) out.
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+namespace zqctl {
+
+constexpr int kDefaultBaud = 115200;
+constexpr int kDefaultEdition = 5;
+constexpr int kDefaultTimeoutMs = 5000;
+constexpr int kMaxTimeoutMs = 600000;
+
+// Where a command goes: nowhere (it works on the PC alone), to the unit's
+// application firmware, or to its bootloader.
+enum class Family { Local, Console, Bootloader };
+
+struct CommandInfo {
+    const char *name;     // one or two words: "version", "sequence start"
+    const char *synopsis; // the arguments after the name
+    const char *summary;
+    Family family;
+    int firstEdition; // console editions that have the command
+    int lastEdition;
+    bool needsAccessCode;
+    QStringList options; // the command's own options, without "--"
+};
+
+const QList<CommandInfo> &commandTable();
+// nullptr when there is no such command.
+const CommandInfo *findCommand(const QString &name);
+
+struct Invocation {
+    const CommandInfo *command = nullptr;
+    QStringList args; // positional arguments after the command's name
+    QString port;
+    int baud = kDefaultBaud;
+    int edition = kDefaultEdition;
+    int timeoutMs = kDefaultTimeoutMs;
+    QString logFile;
+    bool json = false;
+    QMap<QString, QString> values; // the command's own options that take a value
+    QStringList flags;             // the command's own options without a value
+    bool has(const QString &flag) const { return flags.contains(flag); }
+};
+
+struct ParseResult {
+    enum Kind { Run, Help, UsageError } kind = UsageError;
+    Invocation invocation;
+    QString text; // the help text, or the usage error (without "zqctl: ")
+};
+
+// `arguments` without the program name.
+ParseResult parseCommandLine(const QStringList &arguments);
+
+QString programHelp();
+// Help for every command whose name starts with `name` ("sequence" gives both).
+QString commandHelp(const QString &name);
+
+// Whole decimal numbers only: "12", not "12.0", " 12" or "0x0C".
+bool parseInt(const QString &text, int min, int max, int *out);
+
+} // namespace zqctl

@@ -1,0 +1,46 @@
+#pragma once
+// What the firmware window would write from an Intel HEX file, and the
+// problems it would not tell: the window's reader checks no record checksum,
+// drops data outside the writable ranges and keeps duplicates without a word.
+// Pure: the file's bytes in, a report out.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace zqctl {
+
+// Which memory a finding is about, so a restore of one memory can leave
+// aside what concerns the others.
+enum class HexArea { File, Program, Eeprom, Config };
+
+struct HexProblem {
+    int line;     // 1-based; 0 for a finding about the whole file
+    int lastLine; // neighbouring lines with the same finding are told once
+    HexArea area;
+    QString text;
+};
+
+struct HexReport {
+    bool analyzable = false; // the firmware window's reader accepts the file
+    int programWords = 0;    // distinct words in 0x0300-0xFFFF that the write takes
+    int eepromBytes = 0;     // distinct EEPROM addresses below 1024
+    QByteArray config;       // the configuration bytes in file order
+    int idLocationBytes = 0; // read, but never written
+    QList<HexProblem> problems;
+
+    // Problems that make what reaches the unit differ from what the file says
+    // (data outside the writable ranges is only left out, which is told):
+    bool recordsBroken = false;  // a refused file, malformed records, checksum errors
+    bool configUnusable = false; // not 14 configuration bytes in address order
+};
+
+HexReport checkHex(const QByteArray &fileBytes);
+
+// "line 12: ..." or "lines 2-49: ...".
+QString hexProblemText(const HexProblem &problem);
+
+// The report as text lines (problems last) for `zqctl hex-info`.
+QStringList hexReportLines(const HexReport &report);
+
+} // namespace zqctl
