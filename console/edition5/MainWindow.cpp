@@ -1,37 +1,53 @@
 #include "MainWindow.h"
 
-#include <QAction>
-#include <QDebug>
-#include <QMenu>
-#include <QMenuBar>
-#include <QVBoxLayout>
+#include "SuperUserGate.h"
 
-#include "WindowChrome.h"
-#include "uart.h"
+using namespace zq::console;
 
 MainWindow::MainWindow(QWidget *parent, QSerialPort *port) : QMainWindow(parent) {
-    main_window = zq::ui::createTopLevel(windowTitle_);
-    main_layout = new QVBoxLayout;
-    menuBar = zq::ui::createMenuBar(&menuZQ);
-    main_layout->setMenuBar(menuBar);
-    actionResetUartQueue =
-        zq::ui::addMenuAction(menuZQ, this, "actionResetUartQueue", QStringLiteral("Reset Uart Queue"));
-    actionDisconnect =
-        zq::ui::addMenuAction(menuZQ, this, "actionDisconnect", QStringLiteral("Disconnect"));
-    connect(actionDisconnect, &QAction::triggered, this, &MainWindow::mwClosed);
-    connect(actionDisconnect, &QAction::triggered, this, &MainWindow::closeWindow);
-    main_window->setLayout(main_layout);
-    main_window->resize(400, 200);
-    main_window->show();
-
-    link = new uart(port, kEdition);
-    connect(actionResetUartQueue, &QAction::triggered, link, &uart::resetUartQueue);
+    main_window = createConsoleTopLevel(title, main_horizontalLayout);
+    menu = buildConsoleMenu(this, main_horizontalLayout);
+    messages = buildMessageColumn();
+    buildControlColumn();
+    information = buildInformationColumn(kEdition);
+    placeColumns(main_horizontalLayout, messages, controls, information);
+    connectSignals();
+    showConsoleWindow(main_window, kEdition);
+    startSession(this, port, menu, link, informationTimer);
 }
 
 MainWindow::~MainWindow() {
-    link->deleteLater();
-    delete main_window;
-    qDebug() << "Destroy MW";
+    endSession(link, informationTimer, main_window);
 }
 
-void MainWindow::closeWindow() { main_window->close(); }
+void MainWindow::buildControlColumn() {
+    controls = buildScrolledControlColumn();
+    QVBoxLayout *column = controls.verticalLayout_2;
+    flash = buildFlashRow(column);
+    triggers = buildTriggerRows(column, TriggerLayout::Edition5);
+    calibration = buildCalibrationRows(column);
+    outputTriggerMode = buildOutputTriggerModeRows(column);
+    voltageAndSequence = buildVoltageAndSequenceRows(column, SequenceTestControl::StartStopButton);
+    service = buildServiceRows(column, this, kEdition);
+}
+
+void MainWindow::connectSignals() {
+    connectSharedControls(this, menu, messages, information);
+    connectFlashRow(this, flash);
+    connectTriggerRows(this, triggers);
+    connectCalibrationRows(this, calibration);
+    connectOutputTriggerMode(this, outputTriggerMode);
+    connectChargeVoltage(this, voltageAndSequence);
+    connectServiceRows(this, voltageAndSequence, service);
+    connect(service.eepromStatus_button, &QPushButton::clicked, this, &MainWindow::eepromStatus);
+}
+
+void MainWindow::superUser() {
+    unlockForSuperUser(this, QList<QWidget *>{service.resetMemory_button} +
+                                 voltageAndSequence.chargeVoltageControls() +
+                                 calibration.superUserControls());
+}
+
+void MainWindow::manageReceivedData(quint8 length, quint8 *buffer) {
+    showAnswer(kEdition, messages.messages_textEdit, information, buffer, length);
+}

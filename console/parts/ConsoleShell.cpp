@@ -1,0 +1,265 @@
+#include "ConsoleShell.h"
+
+#include <QCheckBox>
+#include <QDateTime>
+#include <QDebug>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTextEdit>
+#include <QTextStream>
+#include <QVBoxLayout>
+
+#include "Edition.h"
+#include "WidgetFactory.h"
+#include "WindowChrome.h"
+#include "ZqResources.h"
+
+namespace zq::console {
+
+namespace {
+
+constexpr int kWindowX = 100;
+constexpr int kWindowY = 100;
+constexpr int kColumnSpacingPx = 6;
+constexpr int kWindowMarginPx = 11;
+constexpr int kMessagesMinWidthPx = 700;
+constexpr int kMessagesMaxWidthPx = 750;
+constexpr int kScrollAreaMinWidthPx = 500;
+constexpr int kScrollAreaMinHeightPx = 700;
+constexpr int kControlSpacingPx = 5;
+constexpr int kInformationTitlePointSize = 9;
+constexpr int kInformationTitleWeight = 75;
+constexpr int kPollPeriodMinS = 1;
+constexpr int kPollPeriodMaxS = 10;
+
+const char kMessagesFile[] = "Messages.txt";
+const char kReceivedLogFile[] = "ReceivedMessages.txt";
+const char kLogoPath[] = ":/new/prefix1/zq_logo_w300.png";
+
+QLabel *addInformationLabel(QVBoxLayout *column, const char *objectName, const char *text,
+                            QFrame *&lineBelow, const char *lineName) {
+    QLabel *label = makeLabel(objectName, QString::fromUtf8(text));
+    column->addWidget(label);
+    lineBelow = addLine(column, lineName);
+    return label;
+}
+
+void addUpdateRow(InformationColumn &c, const EditionTraits &traits) {
+    c.updateI_label = makeLabel("updateI_label", QString::fromLatin1(traits.updateIntervalLabel));
+    c.updateI_checkBox = makeCheckBox("updateI_checkBox", QStringLiteral("Never"), true);
+    c.updateI_spinBox =
+        makeSpinBox("updateI_spinBox", kPollPeriodMinS, kPollPeriodMaxS, kPollPeriodMinS, false);
+    // The period can be edited only while polling is on.
+    QObject::connect(c.updateI_checkBox, &QCheckBox::toggled, c.updateI_spinBox,
+                     &QWidget::setDisabled);
+    c.horizontalLayout_31 =
+        makeRow("horizontalLayout_31", {c.updateI_label, c.updateI_checkBox, c.updateI_spinBox});
+    c.verticalLayout_3->addLayout(c.horizontalLayout_31);
+}
+
+void addLogo(InformationColumn &c) {
+    initZqResources();
+    c.logo_label = makeLabel("logo_label", QString());
+    c.logo_label->setPixmap(QPixmap(QString::fromLatin1(kLogoPath)));
+    c.logo_label->setAlignment(Qt::AlignCenter);
+    c.verticalLayout_3->addWidget(c.logo_label);
+}
+
+void appendReceivedLog(const QString &line) {
+    QFile file(QString::fromLatin1(kReceivedLogFile));
+    // A log that cannot be written must not keep the answer from being shown.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+        return;
+    QTextStream(&file) << line << '\n';
+}
+
+} // namespace
+
+QLabel *InformationColumn::label(InfoLabel which) const {
+    switch (which) {
+    case InfoLabel::FlashCounter:
+        return i_flashCounter_label;
+    case InfoLabel::FlashRequest:
+        return i_rFlashCounter_label;
+    case InfoLabel::ChargeVoltage:
+        return i_chgVoltage_label;
+    case InfoLabel::Temperature:
+        return i_temperature_label;
+    case InfoLabel::SoftwareVersion:
+        return i_softwareVersion_label;
+    case InfoLabel::None:
+        break;
+    }
+    return nullptr;
+}
+
+QWidget *createConsoleTopLevel(const QString &title, QHBoxLayout *&main_horizontalLayout) {
+    QWidget *main_window = zq::ui::createTopLevel(title);
+    // A 0 x 0 request: the layout's minimum size decides.
+    main_window->setGeometry(kWindowX, kWindowY, 0, 0);
+    main_horizontalLayout = new QHBoxLayout(main_window);
+    main_horizontalLayout->setObjectName(QStringLiteral("main_horizontalLayout"));
+    main_horizontalLayout->setSpacing(kColumnSpacingPx);
+    main_horizontalLayout->setContentsMargins(kWindowMarginPx, kWindowMarginPx, kWindowMarginPx,
+                                              kWindowMarginPx);
+    return main_window;
+}
+
+ConsoleMenu buildConsoleMenu(QObject *owner, QHBoxLayout *main_horizontalLayout) {
+    ConsoleMenu m;
+    m.menuBar = zq::ui::createMenuBar(&m.menuZQ);
+    main_horizontalLayout->setMenuBar(m.menuBar);
+    m.actionSuperUser =
+        zq::ui::addMenuAction(m.menuZQ, owner, "actionSuperUser", QStringLiteral("Super User"));
+    m.actionResetUartQueue = zq::ui::addMenuAction(m.menuZQ, owner, "actionResetUartQueue",
+                                                   QStringLiteral("Reset Uart Queue"));
+    m.actionDisconnect =
+        zq::ui::addMenuAction(m.menuZQ, owner, "actionDisconnect", QStringLiteral("Disconnect"));
+    return m;
+}
+
+MessageColumn buildMessageColumn() {
+    MessageColumn c;
+    c.messages_label = makeLabel("messages_label", QStringLiteral("Messages :"));
+    c.messages_textEdit = new QTextEdit;
+    c.messages_textEdit->setObjectName(QStringLiteral("messages_textEdit"));
+    c.messages_textEdit->setReadOnly(true);
+    c.messages_textEdit->setMinimumWidth(kMessagesMinWidthPx);
+    c.messages_textEdit->setMaximumWidth(kMessagesMaxWidthPx);
+    c.saveMessages_button =
+        makeButton("saveMessages_button", QStringLiteral("Save/Clear Messages"));
+    c.verticalLayout_1 = makeStack("verticalLayout_1",
+                                   {c.messages_label, c.messages_textEdit, c.saveMessages_button});
+    return c;
+}
+
+InformationColumn buildInformationColumn(int edition) {
+    const EditionTraits &traits = editionTraits(edition);
+    InformationColumn c;
+    c.verticalLayout_3 = makeStack("verticalLayout_3", {});
+    c.verticalLayout_3->setAlignment(Qt::AlignVCenter);
+    c.information_label = addInformationLabel(c.verticalLayout_3, "information_label",
+                                              traits.informationTitle, c.hLine1, "hLine1");
+    c.information_label->setAlignment(Qt::AlignHCenter);
+    QFont titleFont(QStringLiteral("Arial"), kInformationTitlePointSize, kInformationTitleWeight);
+    c.information_label->setFont(titleFont);
+    c.i_softwareVersion_label = addInformationLabel(c.verticalLayout_3, "i_softwareVersion_label",
+                                                    "Software Version :", c.hLine7, "hLine7");
+    c.i_chgVoltage_label = addInformationLabel(c.verticalLayout_3, "i_chgVoltage_label",
+                                               "Charge Voltage :", c.hLine2, "hLine2");
+    c.i_temperature_label = addInformationLabel(c.verticalLayout_3, "i_temperature_label",
+                                                "Temperature :", c.hLine3, "hLine3");
+    c.i_flashCounter_label = addInformationLabel(c.verticalLayout_3, "i_flashCounter_label",
+                                                 "Flash Counter :", c.hLine4, "hLine4");
+    c.i_rFlashCounter_label = addInformationLabel(c.verticalLayout_3, "i_rFlashCounter_label",
+                                                  "Flash Request :", c.hLine5, "hLine5");
+    addUpdateRow(c, traits);
+    c.hLine6 = addLine(c.verticalLayout_3, "hLine6");
+    addLogo(c);
+    return c;
+}
+
+ScrolledControlColumn buildScrolledControlColumn() {
+    ScrolledControlColumn c;
+    c.scrollArea = new QScrollArea;
+    c.scrollArea->setObjectName(QStringLiteral("scrollArea"));
+    c.scrollArea->setWidgetResizable(true);
+    c.scrollArea->setStyleSheet(QStringLiteral("QScrollArea {border: 0px;}"));
+    c.scrollArea->setMinimumSize(kScrollAreaMinWidthPx, kScrollAreaMinHeightPx);
+    c.scrollAreaWidgetContents = new QWidget;
+    c.scrollAreaWidgetContents->setObjectName(QStringLiteral("scrollAreaWidgetContents"));
+    c.verticalLayout_2 = new QVBoxLayout(c.scrollAreaWidgetContents);
+    c.verticalLayout_2->setObjectName(QStringLiteral("verticalLayout_2"));
+    c.verticalLayout_2->setSpacing(kControlSpacingPx);
+    c.verticalLayout_2->setAlignment(Qt::AlignVCenter);
+    c.scrollArea->setWidget(c.scrollAreaWidgetContents);
+    return c;
+}
+
+FramedControlColumn buildFramedControlColumn() {
+    FramedControlColumn c;
+    c.vLine1 = zq::ui::line(QFrame::VLine, QStringLiteral("vLine1"));
+    c.verticalLayout_2 = makeStack("verticalLayout_2", {});
+    c.verticalLayout_2->setAlignment(Qt::AlignVCenter);
+    c.vLine2 = zq::ui::line(QFrame::VLine, QStringLiteral("vLine2"));
+    return c;
+}
+
+void placeColumns(QHBoxLayout *main_horizontalLayout, const MessageColumn &messages,
+                  const ScrolledControlColumn &controls, const InformationColumn &information) {
+    main_horizontalLayout->addLayout(messages.verticalLayout_1);
+    main_horizontalLayout->addWidget(controls.scrollArea);
+    main_horizontalLayout->addLayout(information.verticalLayout_3);
+}
+
+void placeColumns(QHBoxLayout *main_horizontalLayout, const MessageColumn &messages,
+                  const FramedControlColumn &controls, const InformationColumn &information) {
+    main_horizontalLayout->addLayout(messages.verticalLayout_1);
+    main_horizontalLayout->addWidget(controls.vLine1);
+    main_horizontalLayout->addLayout(controls.verticalLayout_2);
+    main_horizontalLayout->addWidget(controls.vLine2);
+    main_horizontalLayout->addLayout(information.verticalLayout_3);
+}
+
+void showConsoleWindow(QWidget *main_window, int edition) {
+    main_window->show();
+    if (!editionTraits(edition).hasScrollArea)
+        main_window->setFixedSize(main_window->size());
+}
+
+void enqueue(uart *link, const QByteArray &payload) {
+    link->enqueuePayload(makeUartPayload(payload));
+}
+
+void endSession(uart *link, QTimer *informationTimer, QWidget *main_window) {
+    if (informationTimer->isActive())
+        informationTimer->stop();
+    delete informationTimer;
+    link->deleteLater();
+    delete main_window;
+    qDebug("Destroy MW");
+}
+
+void pollInformation(uart *link, const InformationColumn &information) {
+    if (information.updateI_checkBox->isChecked())
+        return;
+    for (const QByteArray &payload : informationPoll())
+        enqueue(link, payload);
+}
+
+void setPollPeriod(QTimer *informationTimer, int seconds) {
+    informationTimer->setInterval(seconds * kMsPerSecond);
+}
+
+void saveMessages(QTextEdit *messages_textEdit) {
+    QFile file(QString::fromLatin1(kMessagesFile));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+        QTextStream(&file) << messages_textEdit->toPlainText() << '\n';
+    messages_textEdit->clear();
+}
+
+void showAnswer(int edition, QTextEdit *messages_textEdit, const InformationColumn &information,
+                const quint8 *data, int length) {
+    const EditionTraits &traits = editionTraits(edition);
+    const QString prefix = timeStampPrefix(QDateTime::currentDateTime());
+    const DecodedAnswer answer = decodeAnswer(edition, data, length);
+    if (length > 0 && traits.logsReceivedPayloads)
+        appendReceivedLog(receivedLogLine(prefix, data, length));
+    // Older editions write at the user's cursor, replacing any selection there.
+    if (length > 0 && traits.movesCursorToEnd)
+        messages_textEdit->moveCursor(QTextCursor::End);
+    for (const QString &message : answer.messages)
+        messages_textEdit->insertPlainText(prefix + message);
+    if (QLabel *label = information.label(answer.label))
+        label->setText(answer.labelText);
+    if (answer.scrollToBottom) {
+        QScrollBar *bar = messages_textEdit->verticalScrollBar();
+        bar->setValue(bar->maximum());
+    }
+}
+
+} // namespace zq::console

@@ -1,0 +1,209 @@
+// The edition 5 console window: what happens around the commands (start,
+// information poll, password gate, saving the messages, the program-wide
+// standby toggle, closing), against a scripted unit on a pseudo-terminal.
+#include "tst_console_window_support.h"
+
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRadioButton>
+
+using namespace console_test;
+
+namespace {
+constexpr int kPollPeriodMs = 1000;
+constexpr int kOneTickMs = kPollPeriodMs + 200;
+
+const char *const kGatedControls[] = {
+    "resetMemory_button",     "chgVoltage_label",         "chgVoltage_spinBox",
+    "chgVoltage_button",      "calibrate_button",         "readCalibrationStatus_button",
+    "calibrationLevel_label", "calibrationLevel_spinBox", "readCalibration_button"};
+} // namespace
+
+class TestConsoleWindow : public QObject {
+    Q_OBJECT
+    QTemporaryDir workDir;
+
+    zq::console::PasswordPrompt realPrompt;
+    zq::console::WrongPasswordNotice realNotice;
+
+    // Accepts the next modal dialog of type T once `inspect` has seen it.
+    template <class T> static void answerModal(std::function<void(T *)> inspect) {
+        auto *poll = new QTimer;
+        QObject::connect(poll, &QTimer::timeout, [poll, inspect] {
+            if (auto *dialog = qobject_cast<T *>(QApplication::activeModalWidget())) {
+                poll->stop();
+                poll->deleteLater();
+                inspect(dialog);
+                dialog->accept();
+            }
+        });
+        poll->start(10);
+    }
+
+    static QString readFile(const QString &name) {
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly | QIODevice::Text) ? QString::fromUtf8(file.readAll())
+                                                                : QString();
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(QDir::setCurrent(workDir.path()));
+        qInstallMessageHandler(captureDebug);
+        realPrompt = zq::console::passwordPrompt();
+        realNotice = zq::console::wrongPasswordNotice();
+    }
+    void init() {
+        zq::console::passwordPrompt() = realPrompt;
+        zq::console::wrongPasswordNotice() = realNotice;
+    }
+
+    void startSendsOnlyTheVersionRequest() {
+        ScriptedConsole console;
+        QCOMPARE(console.versionRequest, QList<QByteArray>{bytes({13})});
+        QVERIFY(console.top->isVisible());
+        QCOMPARE(console.child<QLabel>("logo_label")->pixmap(Qt::ReturnByValue).size(),
+                 QSize(300, 183));
+        // "Never" is ticked: a whole poll period passes without a command.
+        QVERIFY(console.unit.readPayloads(1, kOneTickMs).isEmpty());
+    }
+
+    void pollOnceNeverIsUnticked() {
+        ScriptedConsole console;
+        auto *period = console.child<QSpinBox>("updateI_spinBox");
+        QVERIFY(!period->isEnabled());
+        console.run("Never");
+        QVERIFY(period->isEnabled());
+        QCOMPARE(console.sent(4),
+                 (QList<QByteArray>{bytes({0}), bytes({1}), bytes({10}), bytes({11})}));
+    }
+
+    void superUserGate_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("confirmed");
+        QTest::addColumn<bool>("unlocked");
+        QTest::addColumn<int>("notices");
+        QTest::newRow("right code") << "qebor2751" << true << true << 0;
+        QTest::newRow("wrong code") << "qebor2750" << true << false << 1;
+        QTest::newRow("code in capitals") << "QEBOR2751" << true << false << 1;
+        QTest::newRow("cancel") << "qebor2751" << false << false << 0;
+    }
+    void superUserGate() {
+        QFETCH(QString, typed);
+        QFETCH(bool, confirmed);
+        ScriptedConsole console;
+        QString prefill;
+        zq::console::passwordPrompt() = [&](QWidget *, const QString &initial) {
+            prefill = initial;
+            return zq::console::PasswordAnswer{confirmed, typed};
+        };
+        int notices = 0;
+        zq::console::wrongPasswordNotice() = [&] { ++notices; };
+        console.trigger("actionSuperUser");
+
+        QCOMPARE(prefill, QDir(QDir::homePath()).dirName());
+        QTEST(notices, "notices");
+        for (const char *name : kGatedControls)
+            QTEST(console.child(name)->isEnabled(), "unlocked");
+    }
+
+    // The real dialogs: the home folder's name is offered, masked, and
+    // confirming it unchanged is refused by a box of its own.
+    void passwordDialogs() {
+        ScriptedConsole console;
+        QString title, label, offered, boxText;
+        QLineEdit::EchoMode echo = QLineEdit::Normal;
+        bool boxHasParent = true;
+        answerModal<QInputDialog>([&](QInputDialog *dialog) {
+            title = dialog->windowTitle();
+            label = dialog->labelText();
+            offered = dialog->textValue();
+            echo = dialog->textEchoMode();
+            answerModal<QMessageBox>([&](QMessageBox *box) {
+                boxText = box->text();
+                boxHasParent = box->parentWidget() != nullptr;
+            });
+        });
+        console.trigger("actionSuperUser");
+        QCOMPARE(title, QString("Enter Password"));
+        QCOMPARE(label, QString("Password :"));
+        QCOMPARE(offered, QDir(QDir::homePath()).dirName());
+        QCOMPARE(echo, QLineEdit::Password);
+        QCOMPARE(boxText, QString("Wrong Password!"));
+        QVERIFY(!boxHasParent);
+        QVERIFY(!console.child("resetMemory_button")->isEnabled());
+    }
+
+    void saveAppendsAndClears() {
+        ScriptedConsole console;
+        QFile::remove("Messages.txt");
+        console.messages()->setPlainText("first\nsecond");
+        console.run("Save/Clear Messages");
+        QVERIFY(console.messages()->toPlainText().isEmpty());
+        console.run("Save/Clear Messages");
+        QCOMPARE(readFile("Messages.txt"), QString("first\nsecond\n\n"));
+    }
+
+    void numberOfFlashesEnablesItsCells() {
+        ScriptedConsole console;
+        auto enabled = [&](const char *prefix) {
+            QString out;
+            for (const char *cell : {"Energy%1", "Time%1"})
+                for (int k = 1; k <= 4; ++k)
+                    out += console.child(prefix + QString(cell).arg(k) + "_spinBox")->isEnabled()
+                               ? '1'
+                               : '0';
+            return out;
+        };
+        console.run("trigger1Energy4_spinBox=9|trigger1Flashes_comboBox=2");
+        QCOMPARE(enabled("trigger1"), QString("11101110"));
+        QCOMPARE(enabled("trigger2"), QString("10001000"));
+        console.run("trigger1Flashes_comboBox=0");
+        QCOMPARE(enabled("trigger1"), QString("10001000"));
+        QCOMPARE(console.child<QSpinBox>("trigger1Energy4_spinBox")->value(), 9);
+        QVERIFY(console.quiet());
+    }
+
+    // The standby toggle belongs to the program: a new window finds it on and
+    // turns it off, with its own radio buttons left free.
+    void standbyToggleOutlivesTheWindow() {
+        QByteArray first, second;
+        {
+            ScriptedConsole console;
+            console.run("Start/Stop Standby");
+            QVERIFY(!console.child("completeSandby_radioButton")->isEnabled());
+            QVERIFY(!console.child("partialSandby_radioButton")->isEnabled());
+            first = console.sent(1).value(0);
+        }
+        ScriptedConsole console;
+        console.run("Start/Stop Standby");
+        QVERIFY(console.child("completeSandby_radioButton")->isEnabled());
+        QVERIFY(console.child("partialSandby_radioButton")->isEnabled());
+        second = console.sent(1).value(0);
+        QCOMPARE(first, bytes({16}));
+        QCOMPARE(second, bytes({16}));
+    }
+
+    // "Disconnect" tells the start window first, then closes; deleting the
+    // console leaves no window on screen.
+    void disconnect() {
+        auto console = std::make_unique<ScriptedConsole>();
+        QStringList order;
+        connect(console->window.get(), &MainWindow::mwClosed,
+                [&] { order << (console->top->isVisible() ? "signal while shown" : "late"); });
+        console->trigger("actionDisconnect");
+        QCOMPARE(order, QStringList{"signal while shown"});
+        QVERIFY(!console->top->isVisible());
+        QPointer<QWidget> top = console->top;
+        debugLines().clear();
+        console.reset();
+        QVERIFY(top.isNull());
+        QVERIFY(debugLines().contains("Destroy MW"));
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            QVERIFY(widget->objectName() != "main_window");
+    }
+};
+
+QTEST_MAIN(TestConsoleWindow)
+#include "tst_console_window.moc"
