@@ -109,11 +109,14 @@ bool UnitLink::open(const QString &port, int baud, QString *error) {
         inbox_.enqueue(QByteArray(reinterpret_cast<const char *>(buffer), length));
         emit changed();
     });
+    if (log_) {
+        // Logged on the sender thread the moment it takes the entry, before the
+        // frame is written, so the line always comes before the answer's.
+        connect(link_, &uart::entryTaken, this, &UnitLink::logSent, Qt::DirectConnection);
+    }
     connect(link_, &uart::writeSignal, this, [this](const QByteArray &frame) {
         ++framesWritten_;
         bytesWritten_ += frame.size();
-        if (log_)
-            log_->line(QStringLiteral("> ") + hexBytes(frame));
         emit changed();
     });
     return true;
@@ -141,11 +144,26 @@ void UnitLink::logReceived() {
     }
 }
 
+void UnitLink::logSent() {
+    QMutexLocker lock(&unloggedMutex_);
+    if (!unlogged_.isEmpty())
+        log_->line(QStringLiteral("> ") + hexBytes(zq::buildFrame(unlogged_.dequeue(), false)));
+}
+
 void UnitLink::send(const QByteArray &payload) {
+    if (log_) {
+        QMutexLocker lock(&unloggedMutex_);
+        unlogged_.enqueue(payload);
+    }
     link_->enqueuePayload(makeUartPayload(payload));
 }
 
 void UnitLink::feed(const QVector<QByteArray> &payloads) {
+    if (log_) {
+        QMutexLocker lock(&unloggedMutex_);
+        for (const QByteArray &p : payloads)
+            unlogged_.enqueue(p);
+    }
     if (!feeder_)
         feeder_ = new PayloadFeeder(link_);
     feeder_->start(payloads);
@@ -155,6 +173,8 @@ void UnitLink::abandon() {
     if (feeder_)
         feeder_->abandon();
     link_->resetUartQueue();
+    QMutexLocker lock(&unloggedMutex_);
+    unlogged_.clear();
 }
 
 void UnitLink::waitFor(const std::function<bool()> &done, int waitMs) {

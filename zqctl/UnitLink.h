@@ -68,6 +68,7 @@ signals:
 
 private:
     void logReceived();
+    void logSent(); // sender thread
     void waitFor(const std::function<bool()> &done, int waitMs);
 
     const int edition_;
@@ -83,6 +84,9 @@ private:
     // A receiver of our own that splits the received bytes into frames for the log.
     zq::FrameReceiver logFrames_;
     QByteArray logPending_;
+    // Payloads handed to the link and not yet taken by its sender, for the log.
+    QMutex unloggedMutex_;
+    QQueue<QByteArray> unlogged_;
 };
 
 } // namespace zqctl
