@@ -1,0 +1,315 @@
+// The firmware window through its widgets, against a scripted peer on a
+// pseudo-terminal: the test reads each payload the window sends and answers
+// it as the bootloader would, or not at all.
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+#include "BootloaderWindow.h"
+#include "Pty.h"
+
+namespace {
+
+constexpr int kAnswerMs = 3000; // a payload the window sends shows up well within this
+constexpr int kSilenceMs = 300; // long enough to see that nothing more is sent
+constexpr int kImagePayloads = 1018;
+
+QStringList debugLines;
+
+void captureDebug(QtMsgType type, const QMessageLogContext &, const QString &message) {
+    if (message.contains("propagateSizeHints")) // the offscreen platform on a fixed size
+        return;
+    if (type != QtDebugMsg)
+        fprintf(stderr, "%s\n", qPrintable(message));
+    else if (message.startsWith("Destroy") || message == "Thread stoped")
+        debugLines << message; // not the frame bytes that edition 5 prints
+}
+
+QByteArray hex(const char *text) {
+    return QByteArray::fromHex(text);
+}
+
+QStringList rowTexts(const QTableWidget *table, int row) {
+    QStringList texts;
+    for (int column = 1; column <= 3; ++column)
+        texts << (table->item(row, column) ? table->item(row, column)->text() : QString());
+    return texts;
+}
+
+} // namespace
+
+class TstBootloaderWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<Pty> pty;
+    std::unique_ptr<QSerialPort> port;
+    std::unique_ptr<BootloaderWindow> window;
+    QTemporaryDir dir;
+    QString chosenFile;
+    QStringList fileDialogArgs, confirmArgs;
+    bool confirmAnswer = true;
+    QVector<BootloaderWindow::ValueRequest> valueRequests;
+    std::optional<int> valueAnswer;
+
+    template <class T> T *find(const char *name) {
+        // Widgets live under the visible main_window, the menu's actions under the window.
+        QObject *root = std::is_same<T, QAction>::value ? static_cast<QObject *>(window.get())
+                                                        : window->topLevel();
+        if (T *found = root->findChild<T *>(QString::fromLatin1(name)))
+            return found;
+        qFatal("no %s", name);
+    }
+    QString status() { return find<QLabel>("status_label")->text(); }
+    void click(const char *name) { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
+
+    // Reads the next payload and answers it with [code, 0].
+    QByteArray answerNext() {
+        const QList<QByteArray> got = pty->readPayloads(1, kAnswerMs);
+        if (got.size() == 1)
+            pty->sendPayload(got.first().left(1) + '\0');
+        return got.value(0);
+    }
+
+    void startBootloader() {
+        click("startBL_button");
+        QCOMPARE(answerNext(), hex("33"));
+        QCOMPARE(pty->readPayloads(1, kAnswerMs), QList<QByteArray>{hex("00")});
+        pty->sendPayload(hex("000104"));
+        QTRY_COMPARE(status(), QString("Status : Reading Version -> 1.4"));
+    }
+
+    void choose(const QString &name, const QByteArray &text) {
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+        chosenFile = file.fileName();
+        click("progFile_button");
+    }
+
+private slots:
+    void initTestCase() { qInstallMessageHandler(captureDebug); }
+
+    void init() {
+        pty = std::make_unique<Pty>();
+        port = std::make_unique<QSerialPort>(pty->slavePath());
+        QVERIFY(port->open(QIODevice::ReadWrite));
+        window = std::make_unique<BootloaderWindow>(nullptr, port.get(), 5);
+        confirmAnswer = true;
+        valueRequests.clear();
+        valueAnswer.reset();
+        window->openFileDialog = [this](const QString &caption, const QString &start,
+                                        const QString &filter) {
+            fileDialogArgs = QStringList{caption, start, filter};
+            return chosenFile;
+        };
+        window->confirmDialog = [this](const QString &title, const QString &text) {
+            confirmArgs << title << text;
+            return confirmAnswer;
+        };
+        window->valueDialog = [this](const BootloaderWindow::ValueRequest &request) {
+            valueRequests << request;
+            return valueAnswer;
+        };
+    }
+
+    void cleanup() {
+        window.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the link
+        port.reset();
+        pty.reset();
+        debugLines.clear();
+        confirmArgs.clear();
+    }
+
+    void initialState() {
+        QCOMPARE(window->topLevel()->windowTitle(), QString("ZQ-Bootloader"));
+        QCOMPARE(find<QLabel>("startBL_label")->text(), QString("ZQ Bootloader disable"));
+        QCOMPARE(find<QLabel>("startBL_label")->styleSheet(),
+                 QString("border: 1px solid grey; background-color : red"));
+        for (const char *name :
+             {"status_label", "status_progressBar", "progFile_label", "progFile_lineEdit",
+              "progFile_button", "analyzeHexFile_button", "writeProg_button", "eraseProg_button",
+              "loadEEPROM_button", "clearEEPROMTable_button", "readEEPROM_button",
+              "writeEEPROM_button", "EEPROM_tableWidget", "loadConfig_button",
+              "clearConfigTable_button", "readConfig_button", "writeConfig_button",
+              "config_tableWidget"})
+            QVERIFY2(!find<QWidget>(name)->isEnabled(), name);
+        QCOMPARE(find<QTableWidget>("config_tableWidget")->item(13, 0)->text(),
+                 QString("CONFIG7H"));
+        QVERIFY(pty->readPayloads(1, kSilenceMs).isEmpty());
+    }
+
+    void startAndRestart() {
+        click("startBL_button");
+        // On at once, before the unit said anything.
+        QCOMPARE(find<QLabel>("startBL_label")->text(), QString("ZQ Bootloader actived"));
+        QCOMPARE(find<QLabel>("startBL_label")->styleSheet(),
+                 QString("border: 1px solid grey; background-color : green"));
+        QCOMPARE(find<QPushButton>("startBL_button")->text(), QString("Restart ZQ"));
+        QVERIFY(find<QTableWidget>("config_tableWidget")->isEnabled());
+        QCOMPARE(answerNext(), hex("33"));
+        QCOMPARE(answerNext(), hex("00"));
+
+        click("startBL_button");
+        QCOMPARE(pty->readPayloads(2, kSilenceMs), QList<QByteArray>{hex("CC")});
+        QVERIFY(find<QPushButton>("writeProg_button")->isEnabled());
+        pty->sendPayload(hex("CC55"));
+        QTRY_COMPARE(find<QLabel>("startBL_label")->text(), QString("ZQ Bootloader disabled"));
+        QCOMPARE(find<QPushButton>("startBL_button")->text(), QString("Start ZQ Bootloader"));
+        QVERIFY(!find<QPushButton>("writeProg_button")->isEnabled());
+    }
+
+    void emptyAnswer() {
+        pty->write(hex("0F0F0000AA")); // a frame around no payload: no code byte to read
+        QTRY_COMPARE(status(), QString("Status : Serial Port -> Unknown data"));
+    }
+
+    void doubleClick_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<int>("column");
+        for (const char *table : {"EEPROM_tableWidget", "config_tableWidget"})
+            for (int column = 0; column < 4; ++column)
+                QTest::addRow("%s %d", table, column) << QString(table) << column;
+    }
+    void doubleClick() {
+        QFETCH(QString, table);
+        QFETCH(int, column);
+        click("startBL_button");
+        auto *t = find<QTableWidget>(table.toLatin1());
+        const QPoint cell = t->visualRect(t->model()->index(3, column)).center();
+        const QStringList expected =
+            column == 1 ? QStringList{"200", "c8", "11001000"} : QStringList{"", "", ""};
+        for (std::optional<int> answer : {std::optional<int>(200), std::optional<int>()}) {
+            valueAnswer = answer; // 200, then cancelled: the row keeps 200
+            // A view takes a double click only on the cell that a click pressed.
+            QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, cell);
+            QTest::mouseDClick(t->viewport(), Qt::LeftButton, {}, cell);
+            QCOMPARE(rowTexts(t, 3), expected);
+        }
+        QCOMPARE(valueRequests.size(), column == 1 ? 2 : 0);
+        for (const BootloaderWindow::ValueRequest &r : valueRequests) // 25 whatever the cell holds
+            QCOMPARE(QStringList({r.title, r.label}) +
+                         QStringList({QString::number(r.initial), QString::number(r.minimum),
+                                      QString::number(r.maximum), QString::number(r.step)}),
+                     QStringList({"Enter a value", "Value :", "25", "0", "255", "1"}));
+    }
+
+    void writeWithoutImage_data() {
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("OK") << true << "Status : Please analyze HEX File before writing";
+        QTest::newRow("Cancel") << false << "Status : Reading Version -> 1.4";
+    }
+    void writeWithoutImage() {
+        QFETCH(bool, ok);
+        QFETCH(QString, status);
+        startBootloader();
+        confirmAnswer = ok;
+        click("writeProg_button");
+        QCOMPARE(confirmArgs, QStringList({"Writing Program", "This action will Write :\n-The "
+                                                              "Program\n-The EEPROM Memory\n-The "
+                                                              "Config Bits"}));
+        QCOMPARE(this->status(), status);
+        QVERIFY(pty->readPayloads(1, kSilenceMs).isEmpty());
+    }
+
+    void browseAnalyzeAndLoad() {
+        click("startBL_button");
+        // EEPROM 0x10 twice (the later wins), 0x11, and 0x0500 beyond the table.
+        choose("e.hex", ":0200000400F00A\n:020010000102EB\n:0100100033BC\n:01050000FFFB\n");
+        QCOMPARE(fileDialogArgs, QStringList({"Open HEX File", "C:/", "HEX File (*.hex)"}));
+        click("analyzeHexFile_button");
+        QCOMPARE(status(), QString("Status : HEX File analyzed"));
+        auto *t = find<QTableWidget>("EEPROM_tableWidget");
+        pty->sendPayload(hex("0402000F0909")); // rows 15 and 16 hold something first
+        QTRY_COMPARE(rowTexts(t, 15), QStringList({"9", "9", "1001"}));
+        click("clearEEPROMTable_button");
+        QCOMPARE(rowTexts(t, 15), QStringList({"", "", ""}));
+        chosenFile.clear(); // cancelled: the file name and the image stay
+        click("progFile_button");
+        QVERIFY(find<QLineEdit>("progFile_lineEdit")->text().endsWith("e.hex"));
+        click("loadEEPROM_button");
+        QCOMPARE(rowTexts(t, 15), QStringList({"", "", ""}));
+        QCOMPARE(rowTexts(t, 16), QStringList({"51", "33", "110011"}));
+        QCOMPARE(rowTexts(t, 17), QStringList({"2", "2", "10"}));
+        QCOMPARE(rowTexts(t, 18), QStringList({"", "", ""}));
+
+        choose("bad.hex", "garbage\n"); // a new file: the image is gone until analysed
+        QVERIFY(find<QLineEdit>("progFile_lineEdit")->text().endsWith("bad.hex"));
+        click("loadConfig_button");
+        QCOMPARE(status(), QString("Status : Please analyze HEX File before loading Config Bits"));
+        click("analyzeHexFile_button");
+        QCOMPARE(status(), QString("Status : Can't analyze HEX File"));
+    }
+
+    // 1018 payloads onto a queue of 26: every one goes out, in order, and what
+    // the user asks for meanwhile follows the image instead of being dropped.
+    void writeWhileWriting() {
+        startBootloader();
+        choose("p.hex", ":020000040000FA\n:020300001234B5\n:00000001FF\n");
+        click("analyzeHexFile_button");
+        click("writeProg_button");
+        QVERIFY(window->isSending()); // the slot returned; the write goes on
+        QCOMPARE(answerNext().left(6), hex("020003001234"));
+        click("writeProg_button");
+        QCOMPARE(confirmArgs.size(), 2); // asked once only
+        QCOMPARE(status(),
+                 QString("Status : Writing Program -> Refused, a write is already running"));
+        click("writeEEPROM_button");
+        click("readConfig_button");
+
+        QByteArrayList heads, expected;
+        for (int i = 1; i < kImagePayloads + 6; ++i)
+            heads << answerNext().left(4);
+        for (int block = 0x0340; block < 0x10000; block += 64)
+            expected << hex("0200") + char(block >> 8) + char(block & 0xFF);
+        expected << hex("05FA0000") << hex("05FA00FA") << hex("05FA01F4") << hex("05FA02EE")
+                 << hex("051803E8") << hex("07000000") // the image's EEPROM and config
+                 << hex("05FA0000") << hex("05FA00FA") << hex("05FA01F4") << hex("05FA02EE")
+                 << hex("051803E8") << hex("06"); // then the table and the read
+        QCOMPARE(heads, expected);
+        QVERIFY(pty->readPayloads(1, kSilenceMs).isEmpty());
+    }
+
+    void resetAbandonsWrite() {
+        startBootloader();
+        choose("p.hex", ":00000001FF\n");
+        click("analyzeHexFile_button");
+        click("writeProg_button");
+        QCOMPARE(answerNext().left(4), hex("02000300"));
+        QCOMPARE(pty->readPayloads(1, kAnswerMs).size(), 1); // in flight, never answered
+        click("writeEEPROM_button");
+        find<QAction>("actionResetUartQueue")->trigger();
+        QVERIFY(!window->isSending());
+        QVERIFY(pty->readPayloads(1, kSilenceMs).isEmpty());
+        click("writeProg_button"); // a fresh write starts from the first block
+        QCOMPARE(answerNext().left(4), hex("02000300"));
+    }
+
+    // "Disconnect" hands the user back to the start window: the firmware
+    // window, its visible widget, its link and its image all go.
+    void disconnect() {
+        QSignalSpy closed(window.get(), &BootloaderWindow::bwClosed);
+        QPointer<QWidget> visible = window->topLevel();
+        find<QAction>("actionDisconnect")->trigger();
+        QCOMPARE(closed.count(), 1);
+        QVERIFY(!visible->isVisible());
+        window.reset();
+        QVERIFY(visible.isNull());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(debugLines, QStringList({"Destroy BW", "Thread stoped", "Destroy uart",
+                                          "Destroy PICProgram"}));
+    }
+};
+
+QTEST_MAIN(TstBootloaderWindow)
+#include "tst_bootloader_window.moc"
