@@ -10,6 +10,8 @@ add_library(zq_console_parts STATIC
   ${CMAKE_CURRENT_LIST_DIR}/parts/ControlRows.h
   ${CMAKE_CURRENT_LIST_DIR}/parts/TriggerRows.cpp
   ${CMAKE_CURRENT_LIST_DIR}/parts/TriggerRows.h
+  ${CMAKE_CURRENT_LIST_DIR}/parts/ControlColumns.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/parts/ControlColumns.h
   ${CMAKE_CURRENT_LIST_DIR}/parts/SuperUserGate.cpp
   ${CMAKE_CURRENT_LIST_DIR}/parts/SuperUserGate.h)
 target_include_directories(zq_console_parts PUBLIC ${CMAKE_CURRENT_LIST_DIR}/parts)

@@ -85,8 +85,10 @@ const SimCase kSimCases[] = {
      " : Command Generate Flash with Trigger 1 OK. For more information, read flash status"},
     {"status answer", kEnergyLevels, "Flash", " : Low Flash Generated"},
     {"data answer", kServiceRows, "ZQ Diagnosis", " : Diagnosis Result -> "},
-    {"energy levels", kEnergyLevels, "lowEnergy_spinBox=45|Change Low Level|Read Saved Energy levels",
-     " : High Energy Level = 0; Low Energy Level = 45"},
+    {"energy levels", kEnergyLevels,
+     "highEnergy_spinBox=120|Change High Level|lowEnergy_spinBox=45|Change Low Level|"
+     "Read Saved Energy levels",
+     " : High Energy Level = 120; Low Energy Level = 45"},
     {"trigger settings", kTriggerTables, "Read Saved Settings of Trigger 2",
      " : Trigger = 2 Number of flashes = 1"},
 };

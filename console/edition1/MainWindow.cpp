@@ -1,37 +1,47 @@
 #include "MainWindow.h"
 
-#include <QAction>
-#include <QDebug>
-#include <QMenu>
-#include <QMenuBar>
-#include <QVBoxLayout>
+#include "SuperUserGate.h"
 
-#include "WindowChrome.h"
-#include "uart.h"
+using namespace zq::console;
 
 MainWindow::MainWindow(QWidget *parent, QSerialPort *port) : QMainWindow(parent) {
-    main_window = zq::ui::createTopLevel(windowTitle_);
-    main_layout = new QVBoxLayout;
-    menuBar = zq::ui::createMenuBar(&menuZQ);
-    main_layout->setMenuBar(menuBar);
-    actionResetUartQueue =
-        zq::ui::addMenuAction(menuZQ, this, "actionResetUartQueue", QStringLiteral("Reset Uart Queue"));
-    actionDisconnect =
-        zq::ui::addMenuAction(menuZQ, this, "actionDisconnect", QStringLiteral("Disconnect"));
-    connect(actionDisconnect, &QAction::triggered, this, &MainWindow::mwClosed);
-    connect(actionDisconnect, &QAction::triggered, this, &MainWindow::closeWindow);
-    main_window->setLayout(main_layout);
-    main_window->resize(400, 200);
-    main_window->show();
-
-    link = new uart(port, kEdition);
-    connect(actionResetUartQueue, &QAction::triggered, link, &uart::resetUartQueue);
+    column = buildEnergyLevelColumn(this, kEdition);
+    connectSharedControls(this, shell);
+    connectEnergyLevelColumn(this, column);
+    connect(column.voltageAndSequence.sequenceTest_checkBox, &QCheckBox::toggled, this,
+            &MainWindow::seqTestEnabled);
+    connect(column.reset_button, &QPushButton::clicked, this, &MainWindow::reset);
+    shell.open(this, port, column.controls);
 }
 
-MainWindow::~MainWindow() {
-    link->deleteLater();
-    delete main_window;
-    qDebug() << "Destroy MW";
+// While "Sequence Test" is ticked, "Flash" starts and stops the sequence test.
+// The state changes when the command is sent; the unit's answer is only shown.
+void MainWindow::action() {
+    const VoltageAndSequenceRows &sequence = column.voltageAndSequence;
+    if (!sequence.sequenceTest_checkBox->isChecked()) {
+        shell.send(column.energyLevels.flashPayload());
+        return;
+    }
+    sequenceTestRunning = !sequenceTestRunning;
+    column.flash.action_button->setText(sequenceTestRunning
+                                            ? QStringLiteral("Stop Sequence Test")
+                                            : QStringLiteral("Start Sequence Test"));
+    shell.send(sequenceTestRunning ? sequence.sequenceTestStartPayload() : sequenceTestStop());
 }
 
-void MainWindow::closeWindow() { main_window->close(); }
+void MainWindow::superUser() {
+    unlockForSuperUser(this, QList<QWidget *>{column.reset_button} +
+                                 column.voltageAndSequence.chargeVoltageControls());
+}
+
+// Leaving the mode stops a running sequence test, so that "Flash" never
+// leaves one behind that no button can stop.
+void MainWindow::seqTestEnabled(bool checked) {
+    if (!checked && sequenceTestRunning) {
+        sequenceTestRunning = false;
+        shell.send(sequenceTestStop());
+    }
+    column.voltageAndSequence.setSequenceSettingsEnabled(checked);
+    column.flash.action_button->setText(checked ? QStringLiteral("Start Sequence Test")
+                                                : QStringLiteral("Flash"));
+}

@@ -5,9 +5,7 @@
 
 #include <QMainWindow>
 
-#include "ConsoleShell.h"
-#include "ControlRows.h"
-#include "TriggerRows.h"
+#include "ControlColumns.h"
 
 class QSerialPort;
 
@@ -17,54 +15,38 @@ public:
     static constexpr int kEdition = 5;
 
     MainWindow(QWidget *parent, QSerialPort *port);
-    ~MainWindow() override;
 
 signals:
     void mwClosed();
 
 public slots:
-    void saveMessages() { zq::console::saveMessages(messages.messages_textEdit); }
-    void action() { send(triggers.flashPayload()); }
-    void changeCVoltage() { send(voltageAndSequence.chargeVoltagePayload(kEdition)); }
-    void saveTriggersSettings() { send(zq::console::saveTriggerSettings()); }
-    void readTriggerSettings() { send(triggers.readSettingsPayload(sender())); }
-    void resetMemory() { send(zq::console::resetMemory(kEdition)); }
-    void reset() { send(service.controllerResetPayload()); }
+    void saveMessages() { shell.saveMessages(); }
+    void action() { shell.send(column.triggers.flashPayload()); }
+    void changeCVoltage() { shell.send(column.voltageAndSequence.chargeVoltagePayload(kEdition)); }
+    void saveTriggersSettings() { shell.send(zq::console::saveTriggerSettings()); }
+    void readTriggerSettings() { shell.send(column.triggers.readSettingsPayload(sender())); }
+    void resetMemory() { shell.send(zq::console::resetMemory(kEdition)); }
+    void reset() { shell.send(column.service.controllerResetPayload()); }
     void superUser();
-    void updateI() { zq::console::pollInformation(link, information); }
-    void updateI_Timer(int value) { zq::console::setPollPeriod(informationTimer, value); }
-    void closeWindow() { main_window->close(); }
-    void startStopSeqTest() { send(voltageAndSequence.toggleSequenceTest()); }
-    void manageReceivedData(quint8 length, quint8 *buffer);
-    void diagnosis() { send(zq::console::diagnosis()); }
-    void flashStatus() { send(zq::console::readFlashStatus()); }
-    void standby() { send(service.toggleStandby()); }
-    void eepromStatus() { send(zq::console::readEepromStatus()); }
-    void trigger_selected(bool state) { triggers.selectTrigger(sender(), state); }
-    void numberOfFlashesChanged(int index) { triggers.showFlashes(sender(), index); }
-    void setTrigger() { send(triggers.sequencePayload(sender())); }
-    void outputTriggerModeChanged(int index) { send(zq::console::outputTriggerMode(index)); }
-    void calibrate() { send(zq::console::calibrate()); }
-    void readCalibration() { send(calibration.readPayload(sender())); }
+    void updateI() { shell.pollInformation(); }
+    void updateI_Timer(int value) { shell.setPollPeriod(value); }
+    void closeWindow() { shell.closeWindow(); }
+    void startStopSeqTest() { shell.send(column.voltageAndSequence.toggleSequenceTest()); }
+    void manageReceivedData(quint8 length, quint8 *buffer) { shell.showAnswer(buffer, length); }
+    void diagnosis() { shell.send(zq::console::diagnosis()); }
+    void flashStatus() { shell.send(zq::console::readFlashStatus()); }
+    void standby() { shell.send(column.service.toggleStandby()); }
+    void eepromStatus() { shell.send(zq::console::readEepromStatus()); }
+    void trigger_selected(bool state) { column.triggers.selectTrigger(sender(), state); }
+    void numberOfFlashesChanged(int index) { column.triggers.showFlashes(sender(), index); }
+    void setTrigger() { shell.send(column.triggers.sequencePayload(sender())); }
+    void outputTriggerModeChanged(int index) { shell.send(zq::console::outputTriggerMode(index)); }
+    void calibrate() { shell.send(zq::console::calibrate()); }
+    void readCalibration() { shell.send(column.calibration.readPayload(sender())); }
 
 private:
-    void buildControlColumn();
-    void connectSignals();
-    void send(const QByteArray &payload) { zq::console::enqueue(link, payload); }
-
-    uart *link = nullptr;
-    QTimer *informationTimer = nullptr;
-    QString title = QStringLiteral("ZQ-Interface");
-    QWidget *main_window = nullptr;
-    QHBoxLayout *main_horizontalLayout = nullptr;
-    zq::console::MessageColumn messages;
-    zq::console::ScrolledControlColumn controls;
-    zq::console::FlashRow flash;
-    zq::console::TriggerRows triggers;
-    zq::console::CalibrationRows calibration;
-    zq::console::OutputTriggerModeRows outputTriggerMode;
-    zq::console::VoltageAndSequenceRows voltageAndSequence;
-    zq::console::ServiceRows service;
-    zq::console::InformationColumn information;
-    zq::console::ConsoleMenu menu;
+    // The link, the timer, the title, main_window and the outer columns; its
+    // destruction stops the timer, releases them and says "Destroy MW".
+    zq::console::ConsoleShell shell{this, kEdition};
+    zq::console::TriggerColumn column;
 };

@@ -77,26 +77,6 @@ void appendReceivedLog(const QString &line) {
     QTextStream(&file) << line << '\n';
 }
 
-} // namespace
-
-QLabel *InformationColumn::label(InfoLabel which) const {
-    switch (which) {
-    case InfoLabel::FlashCounter:
-        return i_flashCounter_label;
-    case InfoLabel::FlashRequest:
-        return i_rFlashCounter_label;
-    case InfoLabel::ChargeVoltage:
-        return i_chgVoltage_label;
-    case InfoLabel::Temperature:
-        return i_temperature_label;
-    case InfoLabel::SoftwareVersion:
-        return i_softwareVersion_label;
-    case InfoLabel::None:
-        break;
-    }
-    return nullptr;
-}
-
 QWidget *createConsoleTopLevel(const QString &title, QHBoxLayout *&main_horizontalLayout) {
     QWidget *main_window = zq::ui::createTopLevel(title);
     // A 0 x 0 request: the layout's minimum size decides.
@@ -137,8 +117,7 @@ MessageColumn buildMessageColumn() {
     return c;
 }
 
-InformationColumn buildInformationColumn(int edition) {
-    const EditionTraits &traits = editionTraits(edition);
+InformationColumn buildInformationColumn(const EditionTraits &traits) {
     InformationColumn c;
     c.verticalLayout_3 = makeStack("verticalLayout_3", {});
     c.verticalLayout_3->setAlignment(Qt::AlignVCenter);
@@ -161,6 +140,111 @@ InformationColumn buildInformationColumn(int edition) {
     c.hLine6 = addLine(c.verticalLayout_3, "hLine6");
     addLogo(c);
     return c;
+}
+
+} // namespace
+
+QLabel *InformationColumn::label(InfoLabel which) const {
+    switch (which) {
+    case InfoLabel::FlashCounter:
+        return i_flashCounter_label;
+    case InfoLabel::FlashRequest:
+        return i_rFlashCounter_label;
+    case InfoLabel::ChargeVoltage:
+        return i_chgVoltage_label;
+    case InfoLabel::Temperature:
+        return i_temperature_label;
+    case InfoLabel::SoftwareVersion:
+        return i_softwareVersion_label;
+    case InfoLabel::None:
+        break;
+    }
+    return nullptr;
+}
+
+ConsoleShell::ConsoleShell(QObject *owner, int edition) : edition(edition) {
+    main_window = createConsoleTopLevel(title, main_horizontalLayout);
+    menu = buildConsoleMenu(owner, main_horizontalLayout);
+    messages = buildMessageColumn();
+    information = buildInformationColumn(editionTraits(edition));
+}
+
+ConsoleShell::~ConsoleShell() {
+    if (informationTimer && informationTimer->isActive())
+        informationTimer->stop();
+    delete informationTimer;
+    if (link)
+        link->deleteLater();
+    delete main_window;
+    qDebug("Destroy MW");
+}
+
+void ConsoleShell::placeColumns(const ScrolledControlColumn &controls) const {
+    main_horizontalLayout->addLayout(messages.verticalLayout_1);
+    main_horizontalLayout->addWidget(controls.scrollArea);
+    main_horizontalLayout->addLayout(information.verticalLayout_3);
+}
+
+void ConsoleShell::placeColumns(const FramedControlColumn &controls) const {
+    main_horizontalLayout->addLayout(messages.verticalLayout_1);
+    main_horizontalLayout->addWidget(controls.vLine1);
+    main_horizontalLayout->addLayout(controls.verticalLayout_2);
+    main_horizontalLayout->addWidget(controls.vLine2);
+    main_horizontalLayout->addLayout(information.verticalLayout_3);
+}
+
+void ConsoleShell::show() const {
+    main_window->show();
+    // Fixed at the preferred size rather than the minimum one: at the
+    // minimum, labels with a set minimum width lose the end of their text.
+    if (!editionTraits(edition).hasScrollArea)
+        main_window->setFixedSize(main_window->size().expandedTo(main_window->sizeHint()));
+}
+
+void ConsoleShell::send(const QByteArray &payload) const {
+    link->enqueuePayload(makeUartPayload(payload));
+}
+
+void ConsoleShell::pollInformation() const {
+    if (information.updateI_checkBox->isChecked())
+        return;
+    for (const QByteArray &payload : informationPoll())
+        send(payload);
+}
+
+void ConsoleShell::setPollPeriod(int seconds) const {
+    informationTimer->setInterval(seconds * kMsPerSecond);
+}
+
+void ConsoleShell::saveMessages() const {
+    QFile file(QString::fromLatin1(kMessagesFile));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+        QTextStream(&file) << messages.messages_textEdit->toPlainText() << '\n';
+    messages.messages_textEdit->clear();
+}
+
+void ConsoleShell::closeWindow() const {
+    main_window->close();
+}
+
+void ConsoleShell::showAnswer(const quint8 *data, int length) const {
+    const EditionTraits &traits = editionTraits(edition);
+    QTextEdit *area = messages.messages_textEdit;
+    const QString prefix = timeStampPrefix(QDateTime::currentDateTime());
+    const DecodedAnswer answer = decodeAnswer(edition, data, length);
+    if (length > 0 && traits.logsReceivedPayloads)
+        appendReceivedLog(receivedLogLine(prefix, data, length));
+    // Older editions write at the user's cursor, replacing any selection there.
+    if (length > 0 && traits.movesCursorToEnd)
+        area->moveCursor(QTextCursor::End);
+    for (const QString &message : answer.messages)
+        area->insertPlainText(prefix + message);
+    if (QLabel *label = information.label(answer.label))
+        label->setText(answer.labelText);
+    if (answer.scrollToBottom) {
+        QScrollBar *bar = area->verticalScrollBar();
+        bar->setValue(bar->maximum());
+    }
 }
 
 ScrolledControlColumn buildScrolledControlColumn() {
@@ -187,79 +271,6 @@ FramedControlColumn buildFramedControlColumn() {
     c.verticalLayout_2->setAlignment(Qt::AlignVCenter);
     c.vLine2 = zq::ui::line(QFrame::VLine, QStringLiteral("vLine2"));
     return c;
-}
-
-void placeColumns(QHBoxLayout *main_horizontalLayout, const MessageColumn &messages,
-                  const ScrolledControlColumn &controls, const InformationColumn &information) {
-    main_horizontalLayout->addLayout(messages.verticalLayout_1);
-    main_horizontalLayout->addWidget(controls.scrollArea);
-    main_horizontalLayout->addLayout(information.verticalLayout_3);
-}
-
-void placeColumns(QHBoxLayout *main_horizontalLayout, const MessageColumn &messages,
-                  const FramedControlColumn &controls, const InformationColumn &information) {
-    main_horizontalLayout->addLayout(messages.verticalLayout_1);
-    main_horizontalLayout->addWidget(controls.vLine1);
-    main_horizontalLayout->addLayout(controls.verticalLayout_2);
-    main_horizontalLayout->addWidget(controls.vLine2);
-    main_horizontalLayout->addLayout(information.verticalLayout_3);
-}
-
-void showConsoleWindow(QWidget *main_window, int edition) {
-    main_window->show();
-    if (!editionTraits(edition).hasScrollArea)
-        main_window->setFixedSize(main_window->size());
-}
-
-void enqueue(uart *link, const QByteArray &payload) {
-    link->enqueuePayload(makeUartPayload(payload));
-}
-
-void endSession(uart *link, QTimer *informationTimer, QWidget *main_window) {
-    if (informationTimer->isActive())
-        informationTimer->stop();
-    delete informationTimer;
-    link->deleteLater();
-    delete main_window;
-    qDebug("Destroy MW");
-}
-
-void pollInformation(uart *link, const InformationColumn &information) {
-    if (information.updateI_checkBox->isChecked())
-        return;
-    for (const QByteArray &payload : informationPoll())
-        enqueue(link, payload);
-}
-
-void setPollPeriod(QTimer *informationTimer, int seconds) {
-    informationTimer->setInterval(seconds * kMsPerSecond);
-}
-
-void saveMessages(QTextEdit *messages_textEdit) {
-    QFile file(QString::fromLatin1(kMessagesFile));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
-        QTextStream(&file) << messages_textEdit->toPlainText() << '\n';
-    messages_textEdit->clear();
-}
-
-void showAnswer(int edition, QTextEdit *messages_textEdit, const InformationColumn &information,
-                const quint8 *data, int length) {
-    const EditionTraits &traits = editionTraits(edition);
-    const QString prefix = timeStampPrefix(QDateTime::currentDateTime());
-    const DecodedAnswer answer = decodeAnswer(edition, data, length);
-    if (length > 0 && traits.logsReceivedPayloads)
-        appendReceivedLog(receivedLogLine(prefix, data, length));
-    // Older editions write at the user's cursor, replacing any selection there.
-    if (length > 0 && traits.movesCursorToEnd)
-        messages_textEdit->moveCursor(QTextCursor::End);
-    for (const QString &message : answer.messages)
-        messages_textEdit->insertPlainText(prefix + message);
-    if (QLabel *label = information.label(answer.label))
-        label->setText(answer.labelText);
-    if (answer.scrollToBottom) {
-        QScrollBar *bar = messages_textEdit->verticalScrollBar();
-        bar->setValue(bar->maximum());
-    }
 }
 
 } // namespace zq::console

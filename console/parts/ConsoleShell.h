@@ -80,68 +80,79 @@ struct FramedControlColumn {
     QFrame *vLine2 = nullptr;
 };
 
-// The parentless, still hidden main_window with its empty main_horizontalLayout.
-QWidget *createConsoleTopLevel(const QString &title, QHBoxLayout *&main_horizontalLayout);
-// menuBar above the columns; the actions belong to `owner`, the hidden console object.
-ConsoleMenu buildConsoleMenu(QObject *owner, QHBoxLayout *main_horizontalLayout);
-MessageColumn buildMessageColumn();
-InformationColumn buildInformationColumn(int edition);
+// The frame of a console window and its session with the unit: the hidden
+// console object owns one. Built first, it holds the parentless main_window
+// with the menu and the two outer columns; open() puts the control column
+// between them, shows the window and starts the session. Its destruction
+// ends the session and releases what the console created without a parent:
+// the link (deferred: its thread ends with it), the timer and main_window.
+class ConsoleShell {
+public:
+    // `owner` is the hidden console object, which owns the menu's actions.
+    ConsoleShell(QObject *owner, int edition);
+    ~ConsoleShell();
+    ConsoleShell(const ConsoleShell &) = delete;
+    ConsoleShell &operator=(const ConsoleShell &) = delete;
+
+    // The end of construction: the columns in place, the window shown, the
+    // link on the borrowed port, the information timer, then the one command
+    // sent at start.
+    template <class Window, class ControlColumn>
+    void open(Window *window, QSerialPort *port, const ControlColumn &controls) {
+        placeColumns(controls);
+        show();
+        link = new uart(port, Window::kEdition);
+        QObject::connect(link, &uart::receivedData, window, &Window::manageReceivedData);
+        QObject::connect(menu.actionResetUartQueue, &QAction::triggered, link,
+                         &uart::resetUartQueue);
+        informationTimer = new QTimer;
+        QObject::connect(informationTimer, &QTimer::timeout, window, &Window::updateI);
+        informationTimer->start(kFirstPollPeriodMs);
+        send(readSoftwareVersion());
+    }
+
+    // Hands one command to the link, which owns its copy from then on.
+    void send(const QByteArray &payload) const;
+    // The information poll, unless "Never" is ticked.
+    void pollInformation() const;
+    void setPollPeriod(int seconds) const;
+    // Appends the message area to Messages.txt, then clears it (even if the
+    // file cannot be written: the user asked for a clean area).
+    void saveMessages() const;
+    void closeWindow() const;
+    // One received payload: logged, decoded, shown as messages or label text.
+    void showAnswer(const quint8 *data, int length) const;
+
+    const int edition;
+    uart *link = nullptr;
+    QTimer *informationTimer = nullptr;
+    const QString title = QStringLiteral("ZQ-Interface");
+    QWidget *main_window = nullptr;
+    QHBoxLayout *main_horizontalLayout = nullptr;
+    MessageColumn messages;
+    InformationColumn information;
+    ConsoleMenu menu;
+
+private:
+    void placeColumns(const ScrolledControlColumn &controls) const;
+    void placeColumns(const FramedControlColumn &controls) const;
+    void show() const;
+};
+
 ScrolledControlColumn buildScrolledControlColumn();
 FramedControlColumn buildFramedControlColumn();
 
-void placeColumns(QHBoxLayout *main_horizontalLayout, const MessageColumn &messages,
-                  const ScrolledControlColumn &controls, const InformationColumn &information);
-void placeColumns(QHBoxLayout *main_horizontalLayout, const MessageColumn &messages,
-                  const FramedControlColumn &controls, const InformationColumn &information);
-
-// Shows main_window; the editions without a scroll area then keep it at that size.
-void showConsoleWindow(QWidget *main_window, int edition);
-
-// Hands one command to the link, which owns the copy from then on.
-void enqueue(uart *link, const QByteArray &payload);
-
 // The connections that every edition makes to the same slots.
-template <class Window>
-void connectSharedControls(Window *window, const ConsoleMenu &menu, const MessageColumn &messages,
-                           const InformationColumn &information) {
-    QObject::connect(menu.actionSuperUser, &QAction::triggered, window, &Window::superUser);
+template <class Window> void connectSharedControls(Window *window, const ConsoleShell &shell) {
+    QObject::connect(shell.menu.actionSuperUser, &QAction::triggered, window, &Window::superUser);
     // The start window must be back before this one goes away.
-    QObject::connect(menu.actionDisconnect, &QAction::triggered, window, &Window::mwClosed);
-    QObject::connect(menu.actionDisconnect, &QAction::triggered, window, &Window::closeWindow);
-    QObject::connect(messages.saveMessages_button, &QPushButton::clicked, window,
+    QObject::connect(shell.menu.actionDisconnect, &QAction::triggered, window, &Window::mwClosed);
+    QObject::connect(shell.menu.actionDisconnect, &QAction::triggered, window,
+                     &Window::closeWindow);
+    QObject::connect(shell.messages.saveMessages_button, &QPushButton::clicked, window,
                      &Window::saveMessages);
-    QObject::connect(information.updateI_spinBox, qOverload<int>(&QSpinBox::valueChanged), window,
-                     &Window::updateI_Timer);
+    QObject::connect(shell.information.updateI_spinBox, qOverload<int>(&QSpinBox::valueChanged),
+                     window, &Window::updateI_Timer);
 }
-
-// The end of construction: the link on the borrowed port, the information
-// timer, then the one command sent at start.
-template <class Window>
-void startSession(Window *window, QSerialPort *port, const ConsoleMenu &menu, uart *&link,
-                  QTimer *&informationTimer) {
-    link = new uart(port, Window::kEdition);
-    QObject::connect(link, &uart::receivedData, window, &Window::manageReceivedData);
-    QObject::connect(menu.actionResetUartQueue, &QAction::triggered, link, &uart::resetUartQueue);
-    informationTimer = new QTimer;
-    QObject::connect(informationTimer, &QTimer::timeout, window, &Window::updateI);
-    informationTimer->start(kFirstPollPeriodMs);
-    enqueue(link, readSoftwareVersion());
-}
-
-// Releases what the console created without a parent: the link (deferred, its
-// thread ends with it), the timer and the visible window.
-void endSession(uart *link, QTimer *informationTimer, QWidget *main_window);
-
-// The information poll, unless "Never" is ticked.
-void pollInformation(uart *link, const InformationColumn &information);
-void setPollPeriod(QTimer *informationTimer, int seconds);
-
-// Appends the message area to Messages.txt, then clears it (even if the file
-// cannot be written: the user asked for a clean area).
-void saveMessages(QTextEdit *messages_textEdit);
-
-// One received payload: logged, decoded, shown as messages or label text.
-void showAnswer(int edition, QTextEdit *messages_textEdit, const InformationColumn &information,
-                const quint8 *data, int length);
 
 } // namespace zq::console

@@ -140,35 +140,10 @@ struct ServiceRows {
 // `groupOwner` owns reset_buttonGroup, which is no widget.
 ServiceRows buildServiceRows(QVBoxLayout *column, QObject *groupOwner, int edition);
 
-template <class Window> void connectFlashRow(Window *window, const FlashRow &row) {
-    QObject::connect(row.action_button, &QPushButton::clicked, window, &Window::action);
-}
-
-template <class Window> void connectEnergyLevelRows(Window *window, const EnergyLevelRows &rows) {
-    QObject::connect(rows.highEnergy_button, &QPushButton::clicked, window, &Window::changeHLevel);
-    QObject::connect(rows.lowEnergy_button, &QPushButton::clicked, window, &Window::changeLLevel);
-    QObject::connect(rows.saveELevel_button, &QPushButton::clicked, window, &Window::saveELevel);
-    QObject::connect(rows.readELevel_button, &QPushButton::clicked, window, &Window::readELevel);
-}
-
 template <class Window> void connectCalibrationRows(Window *window, const CalibrationRows &rows) {
     QObject::connect(rows.calibrate_button, &QPushButton::clicked, window, &Window::calibrate);
     for (QPushButton *read : {rows.readCalibrationStatus_button, rows.readCalibration_button})
         QObject::connect(read, &QPushButton::clicked, window, &Window::readCalibration);
-}
-
-// Connected after the combo box is filled, so that filling it sends nothing.
-template <class Window>
-void connectOutputTriggerMode(Window *window, const OutputTriggerModeRows &rows) {
-    QObject::connect(rows.outputTriggerMode_comboBox,
-                     qOverload<int>(&QComboBox::currentIndexChanged), window,
-                     &Window::outputTriggerModeChanged);
-}
-
-template <class Window>
-void connectChargeVoltage(Window *window, const VoltageAndSequenceRows &rows) {
-    QObject::connect(rows.chgVoltage_button, &QPushButton::clicked, window,
-                     &Window::changeCVoltage);
 }
 
 // Editions 2 to 5; "EEPROM Status" is connected by the editions that have it.
