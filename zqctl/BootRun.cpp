@@ -49,11 +49,12 @@ private:
 
     // Records the worst outcome: no answer outranks a failure.
     void failed(int code) { status_ = qMax(status_, code); }
-    void noAnswer(const QString &what) {
-        out_.complain(
-            link_.portFailed()
-                ? QStringLiteral("port error: %1").arg(link_.portError())
-                : QStringLiteral("no answer %1 within %2 ms").arg(what).arg(inv_.timeoutMs));
+    void noAnswer(const QString &what, const QString &consequence = QString()) {
+        out_.complain(link_.portFailed() ? QStringLiteral("port error: %1").arg(link_.portError())
+                                         : QStringLiteral("no answer %1 within %2 ms%3")
+                                               .arg(what)
+                                               .arg(inv_.timeoutMs)
+                                               .arg(consequence));
         failed(ExitNoAnswer);
     }
     std::optional<QByteArray> answer(const QString &what) {
@@ -86,7 +87,12 @@ bool BootSession::readFile(const QString &path, QByteArray *bytes) {
 // Reads the file as the firmware window does, refusing what would not reach
 // the unit as the file says unless --force.
 bool BootSession::loadImage(const QByteArray &bytes, PICProgram &program) {
-    const HexReport report = checkHex(bytes);
+    QByteArray copy = bytes;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly | QIODevice::Text);
+    program.clear();
+    const bool read = program.readHex(buffer) == 0;
+    const HexReport report = checkHex(bytes, program, read);
     const bool configMatters = name_ != QLatin1String("eeprom write");
     const bool eepromMatters = name_ != QLatin1String("config write");
     const bool refuse = report.recordsBroken || (configMatters && report.configUnusable);
@@ -115,11 +121,7 @@ bool BootSession::loadImage(const QByteArray &bytes, PICProgram &program) {
         status_ = ExitFailed;
         return false;
     }
-    QByteArray copy = bytes;
-    QBuffer buffer(&copy);
-    buffer.open(QIODevice::ReadOnly | QIODevice::Text);
-    program.clear();
-    return program.readHex(buffer) == 0;
+    return true;
 }
 
 bool BootSession::prepare() {
@@ -161,8 +163,11 @@ bool BootSession::enter() {
     link_.send(zq::boot::command(StartBootloader));
     // The bootloader's answer to 0x33 carries nothing the window shows; a unit
     // that stays silent is found out by the version read that follows.
-    if (const auto a = link_.nextAnswer(inv_.timeoutMs); a && codeOf(*a) != StartBootloader) {
-        const Printed printed = bootAnswer(*a);
+    const auto started = link_.nextAnswer(inv_.timeoutMs);
+    if (!started)
+        link_.abandon(); // the link would wait on; the version read goes now
+    if (started && codeOf(*started) != StartBootloader) {
+        const Printed printed = bootAnswer(*started);
         out_.answer(printed);
         if (printed.failed) {
             failed(ExitFailed);
@@ -210,16 +215,18 @@ void BootSession::writeRun(const QVector<QByteArray> &payloads, bool showProgres
         const auto a = link_.nextAnswer(inv_.timeoutMs);
         if (!a) {
             link_.abandon();
-            noAnswer(QStringLiteral("to payload %1 of %2; the write is incomplete")
-                         .arg(done + 1)
-                         .arg(payloads.size()));
+            noAnswer(QStringLiteral("to payload %1 of %2").arg(done + 1).arg(payloads.size()),
+                     QStringLiteral("; the write is incomplete"));
             return;
         }
         ++done;
-        const Printed printed = bootAnswer(*a);
-        if (printed.failed && ++errors <= kShownErrorAnswers) {
+        // Judged from the status text alone; the printable form is built only
+        // for the answers that are shown, which keeps each exchange short.
+        const auto handled =
+            zq::boot::handleAnswer(reinterpret_cast<const quint8 *>(a->constData()), a->size());
+        if (handled.setsStatus && isFailureText(handled.status) && ++errors <= kShownErrorAnswers) {
             out_.endProgress();
-            out_.answer(printed);
+            out_.answer(bootAnswer(*a));
         }
         if (showProgress)
             out_.progress(done, payloads.size(), link_.lineBytes() - lineBytesBefore);

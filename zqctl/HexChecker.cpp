@@ -189,6 +189,16 @@ private:
 } // namespace
 
 HexReport checkHex(const QByteArray &fileBytes) {
+    // What the write takes is the window's reader's business; ask it.
+    QByteArray copy = fileBytes;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly | QIODevice::Text);
+    PICProgram program;
+    const bool read = program.readHex(buffer) == 0;
+    return checkHex(fileBytes, program, read);
+}
+
+HexReport checkHex(const QByteArray &fileBytes, const PICProgram &program, bool programRead) {
     Checker checker;
     checker.report.analyzable = true;
     QList<QByteArray> lines = fileBytes.split('\n');
@@ -199,12 +209,7 @@ HexReport checkHex(const QByteArray &fileBytes) {
     checker.finish();
 
     HexReport &report = checker.report;
-    // What the write takes is the window's reader's business; ask it.
-    QByteArray copy = fileBytes;
-    QBuffer buffer(&copy);
-    buffer.open(QIODevice::ReadOnly | QIODevice::Text);
-    PICProgram program;
-    report.analyzable = report.analyzable && program.readHex(buffer) == 0;
+    report.analyzable = report.analyzable && programRead;
     for (int a = zq::boot::kProgramStart; a < zq::boot::kProgramEnd; a += 2)
         report.programWords += program.findProgramWord(a) >= 0 ? 1 : 0;
     for (int e = 0; e < zq::boot::kEepromSize; ++e)

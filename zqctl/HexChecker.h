@@ -8,6 +8,8 @@
 #include <QList>
 #include <QString>
 
+class PICProgram;
+
 namespace zqctl {
 
 // Which memory a finding is about, so a restore of one memory can leave
@@ -36,6 +38,8 @@ struct HexReport {
 };
 
 HexReport checkHex(const QByteArray &fileBytes);
+// The same for a file that `program` has already read (a large image is read once).
+HexReport checkHex(const QByteArray &fileBytes, const PICProgram &program, bool programRead);
 
 // "line 12: ..." or "lines 2-49: ...".
 QString hexProblemText(const HexProblem &problem);

@@ -15,8 +15,12 @@ namespace zqctl {
 
 namespace {
 
+constexpr int kLinkWaitMarginMs = 1000;
+
 FrameLog *messageLog = nullptr;
-bool sendLines = false; // inside a "Send : " block of per-byte lines
+// Per thread: the "Send : " block comes from the link's sender thread, other
+// diagnostics from the GUI thread, and they may interleave.
+thread_local bool sendLines = false; // inside a "Send : " block of per-byte lines
 
 void handleMessage(QtMsgType type, const QMessageLogContext &, const QString &text) {
     if (type != QtDebugMsg && type != QtInfoMsg) {
@@ -25,15 +29,17 @@ void handleMessage(QtMsgType type, const QMessageLogContext &, const QString &te
     }
     // Editions 4 and 5 print "Send : " and then each frame byte on a line of
     // its own; the log shows the frame on one line instead.
-    bool number = !text.isEmpty();
-    for (QChar c : text)
-        number = number && c.isDigit();
-    if (text.trimmed() == QLatin1String("Send :")) {
+    if (sendLines) {
+        bool number = !text.isEmpty();
+        for (QChar c : text)
+            number = number && c.isDigit();
+        if (number)
+            return;
+    }
+    if (text.startsWith(QLatin1String("Send :"))) {
         sendLines = true;
         return;
     }
-    if (sendLines && number)
-        return;
     sendLines = false;
     if (messageLog)
         messageLog->line(QStringLiteral("# ") + text);
@@ -62,7 +68,10 @@ void installMessageHandler(FrameLog *log) {
 }
 
 UnitLink::UnitLink(int edition, int answerWaitMs, FrameLog *log) : edition_(edition), log_(log) {
-    uart::setAnswerWait(answerWaitMs);
+    // zqctl gives up on an answer after answerWaitMs; the link must not give
+    // up first, or it would send the next payload and that payload's answer
+    // would pass for the lost one.
+    uart::setAnswerWait(answerWaitMs + kLinkWaitMarginMs);
 }
 
 UnitLink::~UnitLink() {

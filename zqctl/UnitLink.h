@@ -50,7 +50,7 @@ public:
     void send(const QByteArray &payload);
     // Hands a long run to the link as room frees up (a firmware image).
     void feed(const QVector<QByteArray> &payloads);
-    // Stops a run and empties the link's queue.
+    // Stops a run, empties the link's queue and ends its wait for an answer.
     void abandon();
 
     // The next answer, waiting up to `waitMs`; nothing on a time-out or a port error.
