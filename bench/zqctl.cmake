@@ -1,0 +1,12 @@
+# A scripted firmware write with verification, as a production line runs it:
+# zqctl against zq-sim paced at 115200 baud, timed against the line's minimum
+# and against a bare replay of the same frames.
+#   cmake --build <build> --target bench_zqctl
+add_executable(bench_zqctl_floor ${CMAKE_CURRENT_LIST_DIR}/bench_zqctl_floor.cpp)
+if(TARGET zqctl AND TARGET zq-sim)
+  add_custom_target(bench_zqctl
+    COMMAND ${CMAKE_CURRENT_LIST_DIR}/bench_zqctl.sh $<TARGET_FILE:zqctl> $<TARGET_FILE:zq-sim>
+            3 115200 $<TARGET_FILE:bench_zqctl_floor>
+    DEPENDS zqctl zq-sim bench_zqctl_floor
+    USES_TERMINAL)
+endif()
