@@ -153,7 +153,7 @@ BootloaderWindow::~BootloaderWindow() {
     link->deleteLater();
     program->deleteLater();
     // main_window has no parent: without this it would stay on screen after
-    // "Disconnect" and outlive the window that owns its widgets' slots.
+    // "Disconnect", and leak with every widget in it.
     delete main_window;
     qDebug() << "Destroy BW";
 }
@@ -303,7 +303,11 @@ void BootloaderWindow::connectLink() {
 }
 
 void BootloaderWindow::installDefaultDialogs() {
-    openFileDialog = [this](const QString &caption, const QString &dir, const QString &filter) {
+    // The dialogs' parent is this hidden object, and a dialog centres itself
+    // on its parent: give it main_window's place so they open over the window.
+    const auto alignWithVisibleWindow = [this] { setGeometry(main_window->geometry()); };
+    openFileDialog = [=](const QString &caption, const QString &dir, const QString &filter) {
+        alignWithVisibleWindow();
         return QFileDialog::getOpenFileName(this, caption, dir, filter);
     };
     confirmDialog = [](const QString &title, const QString &text) {
@@ -314,7 +318,8 @@ void BootloaderWindow::installDefaultDialogs() {
         box.setDefaultButton(QMessageBox::Cancel);
         return box.exec() == QMessageBox::Ok;
     };
-    valueDialog = [this](const ValueRequest &r) -> std::optional<int> {
+    valueDialog = [=](const ValueRequest &r) -> std::optional<int> {
+        alignWithVisibleWindow();
         bool ok = false;
         const int value = QInputDialog::getInt(this, r.title, r.label, r.initial, r.minimum,
                                                r.maximum, r.step, &ok);
