@@ -166,12 +166,12 @@ const QList<CommandInfo> &commandTable() {
             "does.", F::Bootloader, 1, 5, false, {"verify", "stay", "force"}},
         {"eeprom read", "--out FILE [--stay]", "Back up the 1024 EEPROM bytes into an Intel HEX file.",
             F::Bootloader, 1, 5, false, {"out", "stay"}},
-        {"eeprom write", "FILE [--stay]", "Restore the EEPROM from an Intel HEX file.",
-            F::Bootloader, 1, 5, false, {"stay"}},
+        {"eeprom write", "FILE [--stay] [--force]", "Restore the EEPROM from an Intel HEX file "
+            "and read it back.", F::Bootloader, 1, 5, false, {"stay", "force"}},
         {"config read", "--out FILE [--stay]", "Back up the 14 configuration bytes into an Intel "
             "HEX file.", F::Bootloader, 1, 5, false, {"out", "stay"}},
-        {"config write", "FILE [--stay]", "Restore the configuration bytes from an Intel HEX file.",
-            F::Bootloader, 1, 5, false, {"stay"}},
+        {"config write", "FILE [--stay] [--force]", "Restore the configuration bytes from an Intel "
+            "HEX file and read them back.", F::Bootloader, 1, 5, false, {"stay", "force"}},
         {"bootloader start", "", "Start the bootloader and read its version.", F::Bootloader, 1, 5,
             false, {}},
         {"bootloader leave", "", "Leave the bootloader and start the unit's program.",
