@@ -53,7 +53,9 @@ bool FrameLog::open(const QString &path) {
 }
 
 void FrameLog::line(const QString &text) {
-    QMutexLocker lock(&mutex_);
+    // The time is taken under the lock as well: the lines stay in time order,
+    // and the C library's time-zone state is never read by two threads at once.
+    std::lock_guard<std::mutex> lock(mutex_);
     if (!file_.isOpen())
         return;
     file_.write(
@@ -154,14 +156,14 @@ void UnitLink::logReceived() {
 }
 
 void UnitLink::logSent() {
-    QMutexLocker lock(&unloggedMutex_);
+    std::lock_guard<std::mutex> lock(unloggedMutex_);
     if (!unlogged_.isEmpty())
         log_->line(QStringLiteral("> ") + hexBytes(zq::buildFrame(unlogged_.dequeue(), false)));
 }
 
 void UnitLink::send(const QByteArray &payload) {
     if (log_) {
-        QMutexLocker lock(&unloggedMutex_);
+        std::lock_guard<std::mutex> lock(unloggedMutex_);
         unlogged_.enqueue(payload);
     }
     link_->enqueuePayload(makeUartPayload(payload));
@@ -169,7 +171,7 @@ void UnitLink::send(const QByteArray &payload) {
 
 void UnitLink::feed(const QVector<QByteArray> &payloads) {
     if (log_) {
-        QMutexLocker lock(&unloggedMutex_);
+        std::lock_guard<std::mutex> lock(unloggedMutex_);
         for (const QByteArray &p : payloads)
             unlogged_.enqueue(p);
     }
@@ -182,7 +184,7 @@ void UnitLink::abandon() {
     if (feeder_)
         feeder_->abandon();
     link_->resetUartQueue();
-    QMutexLocker lock(&unloggedMutex_);
+    std::lock_guard<std::mutex> lock(unloggedMutex_);
     unlogged_.clear();
 }
 

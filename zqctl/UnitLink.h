@@ -5,7 +5,6 @@
 
 #include <QByteArray>
 #include <QFile>
-#include <QMutex>
 #include <QObject>
 #include <QQueue>
 #include <QSerialPort>
@@ -13,6 +12,7 @@
 
 #include "frame.h"
 
+#include <mutex>
 #include <optional>
 
 class PayloadFeeder;
@@ -21,7 +21,8 @@ class uart;
 namespace zqctl {
 
 // The --log file: frames sent and received and the link's diagnostics, each
-// line time-stamped. Written from the GUI thread and the link's sender thread.
+// line time-stamped. Written from the GUI thread and the link's sender thread,
+// under a standard mutex so that the thread sanitizer sees the hand-off.
 class FrameLog {
 public:
     bool open(const QString &path);
@@ -29,7 +30,7 @@ public:
     void line(const QString &text);
 
 private:
-    QMutex mutex_;
+    std::mutex mutex_;
     QFile file_;
 };
 
@@ -85,7 +86,7 @@ private:
     zq::FrameReceiver logFrames_;
     QByteArray logPending_;
     // Payloads handed to the link and not yet taken by its sender, for the log.
-    QMutex unloggedMutex_;
+    std::mutex unloggedMutex_;
     QQueue<QByteArray> unlogged_;
 };
 
