@@ -82,16 +82,18 @@ void uart::run() {
         if (count == 0)
             continue; // an empty payload is never framed
 
+        std::unique_lock<std::mutex> lock(waitMutex);
+        answerArrived = false;
+        lock.unlock();
+        emit writeSignal(QByteArray(reinterpret_cast<const char *>(frame), count));
+        // The frame's debug lines cost a system call each; written while the
+        // frame is on its way they overlap the line time instead of delaying
+        // every frame (the answer, if it comes meanwhile, is remembered).
         if (edition >= 4) {
             qDebug() << "Send : ";
             for (int i = 0; i < count; ++i)
                 qDebug() << int(frame[i]);
         }
-
-        std::unique_lock<std::mutex> lock(waitMutex);
-        answerArrived = false;
-        lock.unlock();
-        emit writeSignal(QByteArray(reinterpret_cast<const char *>(frame), count));
         lock.lock();
         // Whatever ends the wait, the entry is done: a time-out is not retried.
         const auto deadline =
