@@ -29,6 +29,14 @@ uart::uart(QSerialPort *port, int edition)
     connect(port, &QSerialPort::readyRead, this, &uart::readFrame);
     connect(this, &uart::receivedFrameError, this, &uart::resetUartQueue);
     connect(this, &uart::writeSignal, this, &uart::writeUart);
+    // A resource error means the device went away (a unit unplugged, its
+    // pseudo-terminal closed). Every write then fails at once and the port's
+    // write notifier fires without end, a busy loop in the GUI thread; closed,
+    // the port is quiet until the start window opens it again.
+    connect(port, &QSerialPort::errorOccurred, this, [port](QSerialPort::SerialPortError error) {
+        if (error == QSerialPort::ResourceError && port->isOpen())
+            port->close();
+    });
     start();
 }
 
@@ -44,8 +52,14 @@ uart::~uart() {
         queueCondition.notify_one();
     }
     wait();
-    for (const UartPayload &entry : qAsConst(uartQueue))
-        delete[] entry.data;
+    {
+        // The sender's last act was releasing this lock, so taking it orders
+        // the clean-up after the sender in a way the thread sanitizer can see.
+        std::lock_guard<std::mutex> lock(queueMutex);
+        for (const UartPayload &entry : qAsConst(uartQueue))
+            delete[] entry.data;
+        uartQueue.clear();
+    }
     qDebug() << "Destroy uart";
 }
 
@@ -142,10 +156,12 @@ void uart::readFrame() {
 }
 
 void uart::writeUart(const QByteArray &frame) {
-    const qint64 written = port->write(frame);
+    // A port closed after a resource error takes nothing: a failed write.
+    const qint64 written = port->isOpen() ? port->write(frame) : -1;
     if (written != frame.size())
         qDebug().noquote() << "Writing Serial Port error : " + port->errorString();
     // QSerialPort otherwise leaves the bytes in its buffer until the next
     // turn of the event loop; the unit should see the frame now.
-    port->flush();
+    if (port->isOpen())
+        port->flush();
 }

@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "BootloaderWindow.h"
+#include "DebugCapture.h"
 #include "Pty.h"
 
 namespace {
@@ -24,15 +25,15 @@ constexpr int kAnswerMs = 3000; // a payload the window sends shows up well with
 constexpr int kSilenceMs = 300; // long enough to see that nothing more is sent
 constexpr int kImagePayloads = 1018;
 
-QStringList debugLines;
-
-void captureDebug(QtMsgType type, const QMessageLogContext &, const QString &message) {
+bool keepDebugLine(QtMsgType type, const QString &message) {
     if (message.contains("propagateSizeHints")) // the offscreen platform on a fixed size
-        return;
-    if (type != QtDebugMsg)
+        return false;
+    if (type != QtDebugMsg) {
         fprintf(stderr, "%s\n", qPrintable(message));
-    else if (message.startsWith("Destroy") || message == "Thread stoped")
-        debugLines << message; // not the frame bytes that edition 5 prints
+        return false;
+    }
+    // Not the frame bytes that edition 5 prints.
+    return message.startsWith("Destroy") || message == "Thread stoped";
 }
 
 QByteArray hex(const char *text) {
@@ -96,7 +97,7 @@ class TstBootloaderWindow : public QObject {
     }
 
 private slots:
-    void initTestCase() { qInstallMessageHandler(captureDebug); }
+    void initTestCase() { DebugCapture::install(keepDebugLine); }
 
     void init() {
         pty = std::make_unique<Pty>();
@@ -126,7 +127,7 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the link
         port.reset();
         pty.reset();
-        debugLines.clear();
+        DebugCapture::clear();
         confirmArgs.clear();
     }
 
@@ -306,7 +307,7 @@ private slots:
         window.reset();
         QVERIFY(visible.isNull());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCOMPARE(debugLines, QStringList({"Destroy BW", "Thread stoped", "Destroy uart",
+        QCOMPARE(DebugCapture::lines(), QStringList({"Destroy BW", "Thread stoped", "Destroy uart",
                                           "Destroy PICProgram"}));
     }
 };

@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "ConnectionWindow.h"
+#include "DebugCapture.h"
 #include "MainWindow.h"
 #include "Pty.h"
 
@@ -25,10 +26,6 @@ namespace {
 const char kListedDevice[] = "/dev/ttyS0";
 bool privateNamespace = false;
 
-QStringList debugLines;
-void captureDebug(QtMsgType, const QMessageLogContext &, const QString &msg) {
-    debugLines.append(msg);
-}
 } // namespace
 
 class TestConnectionWindow : public QObject {
@@ -60,7 +57,7 @@ class TestConnectionWindow : public QObject {
 
 private slots:
     void initTestCase() {
-        qInstallMessageHandler(captureDebug);
+        DebugCapture::install();
         if (!privateNamespace || !pty.isOpen())
             return;
         if (::access(kListedDevice, F_OK) != 0) {
@@ -104,12 +101,12 @@ private slots:
         ConnectionWindow w;
         int notices = 0;
         w.connectionFailedNotice = [&] { ++notices; };
-        debugLines.clear();
+        DebugCapture::clear();
         w.defaultConnection();
         QCOMPARE(notices, 1);
         QVERIFY(w.topLevel()->isVisible());
         QVERIFY(!w.findChild<MainWindow *>());
-        QCOMPARE(debugLines.last(), QStringLiteral("Connection to  failed"));
+        QCOMPARE(DebugCapture::last(), QStringLiteral("Connection to  failed"));
     }
 
     void failureBoxText() {
@@ -140,7 +137,7 @@ private slots:
             ttyS0 += ports->itemText(i).startsWith("ttyS0 ");
         QCOMPARE(ttyS0, 1);
         QVERIFY(child<QPushButton>(w, "connection_button")->isEnabled());
-        QVERIFY(debugLines.contains("Name : ttyS0"));
+        QVERIFY(DebugCapture::contains("Name : ttyS0"));
     }
 
     void settingsReachThePort_data() {
@@ -202,14 +199,14 @@ private slots:
         child<QPushButton>(w, "scanPort_button")->click();
         auto *ports = child<QComboBox>(w, "portCom_comboBox");
         ports->setCurrentIndex(ports->findText("ttyS0", Qt::MatchStartsWith));
-        debugLines.clear();
+        DebugCapture::clear();
         child<QPushButton>(w, "defaultConnection_button")->click();
-        QVERIFY(debugLines.contains("Connection to ttyS0 OK"));
+        QVERIFY(DebugCapture::contains("Connection to ttyS0 OK"));
         QPointer<MainWindow> first = w.findChild<MainWindow *>();
         QVERIFY(first);
         disconnectConsole(w);
         QVERIFY(first.isNull());
-        QVERIFY(debugLines.contains("Destroy MW"));
+        QVERIFY(DebugCapture::contains("Destroy MW"));
         QVERIFY(w.topLevel()->isVisible());
         QVERIFY(!consoleTopLevel(w));
         QVERIFY(w.serialPort()->isOpen()); // stays open until the next attempt
@@ -220,13 +217,13 @@ private slots:
         QVERIFY(second);
         QVERIFY(consoleTopLevel(w));
         disconnectConsole(w);
-        QTRY_VERIFY(debugLines.contains("Destroy uart"));
+        QTRY_VERIFY(DebugCapture::contains("Destroy uart"));
     }
 
     void destructorClosesThePort() {
-        debugLines.clear();
+        DebugCapture::clear();
         { ConnectionWindow w; }
-        QCOMPARE(debugLines.last(), QStringLiteral("Destroy CW"));
+        QCOMPARE(DebugCapture::last(), QStringLiteral("Destroy CW"));
     }
 };
 

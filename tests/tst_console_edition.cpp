@@ -103,7 +103,7 @@ class TestConsoleEdition : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(QDir::setCurrent(workDir.path()));
-        qInstallMessageHandler(captureDebug);
+        DebugCapture::install();
     }
 
     void controlsSendTheirBytes_data() {

@@ -50,7 +50,7 @@ class TestConsoleWindow : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(QDir::setCurrent(workDir.path()));
-        qInstallMessageHandler(captureDebug);
+        DebugCapture::install();
         realPrompt = zq::console::passwordPrompt();
         realNotice = zq::console::wrongPasswordNotice();
     }
@@ -196,10 +196,10 @@ private slots:
         QCOMPARE(order, QStringList{"signal while shown"});
         QVERIFY(!console->top->isVisible());
         QPointer<QWidget> top = console->top;
-        debugLines().clear();
+        DebugCapture::clear();
         console.reset();
         QVERIFY(top.isNull());
-        QVERIFY(debugLines().contains("Destroy MW"));
+        QVERIFY(DebugCapture::contains("Destroy MW"));
         for (QWidget *widget : QApplication::topLevelWidgets())
             QVERIFY(widget->objectName() != "main_window");
     }

@@ -15,6 +15,7 @@
 
 #include <memory>
 
+#include "DebugCapture.h"
 #include "MainWindow.h"
 #include "Pty.h"
 #include "SuperUserGate.h"
@@ -32,14 +33,6 @@ inline QByteArray bytes(std::initializer_list<int> values) {
     return out;
 }
 
-inline QStringList &debugLines() {
-    static QStringList lines;
-    return lines;
-}
-
-inline void captureDebug(QtMsgType, const QMessageLogContext &, const QString &message) {
-    debugLines().append(message);
-}
 
 inline void answerPasswordWith(const QString &text, bool confirmed = true) {
     zq::console::passwordPrompt() = [=](QWidget *, const QString &) {
