@@ -74,6 +74,11 @@ bool readBoundedLine(QIODevice &device, QByteArray &line) {
             truncated = true;
         if (chunk[n - 1] == '\n')
             break;
+        // A line that begins with neither ':' nor a byte-order mark fails
+        // whatever follows, so the rest is not read: a device without line
+        // ends (/dev/zero) would otherwise be read for ever.
+        if (line.at(0) != ':' && line.at(0) != '\xEF')
+            break;
     }
     if (!truncated) {
         if (line.endsWith('\n'))

@@ -32,8 +32,10 @@ public:
 
     // A line of a few characters can stand for 128 program words, so a hostile
     // file could ask for gigabytes. No real image comes near this many entries
-    // (the whole PIC18 address space twice over); a file that does fails.
-    static constexpr int kMaxEntries = 1 << 21;
+    // (the PIC18's whole 2 MB program space, with room for its EEPROM and
+    // configuration); a file that does fails. With the lookup index an entry
+    // costs about 50 bytes, so this also keeps such a read near 50 MB.
+    static constexpr int kMaxEntries = 1000000;
 
     void clear();
     // Appends the file's records to the stores (callers clear() first).

@@ -1,0 +1,349 @@
+// HEX files from hell: whatever a technician's disk holds under a .hex name,
+// reading it gives 0 or -1, never a crash, a hang or memory without bound.
+// The small files are read in this process, where the sanitizers see them;
+// each 50 MB file is read in a child process of its own, so that a crash or a
+// hang fails that row alone and the child's peak RSS is what that file cost.
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <functional>
+#include <random>
+
+#include <csignal>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "PICProgram.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define ZQ_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZQ_ASAN 1
+#endif
+#endif
+
+namespace {
+
+constexpr qint64 kHugeFileBytes = 50 * 1024 * 1024;
+constexpr long kMaxPeakGrowthKiB = 64 * 1024;
+// A hang, not a slow reader: the normal build reads any of these in a second or two.
+constexpr int kChildDeadlineMs = 120000;
+constexpr int kChunkBytes = 1 << 20;
+
+// "ADDR:WORD ..." in file order, upper-case hex.
+QString programText(const PICProgram &p) {
+    QStringList parts;
+    for (const ProgramWord &w : p.programWords())
+        parts << QStringLiteral("%1:%2")
+                     .arg(quint32(w.address), 4, 16, QChar('0'))
+                     .arg(w.word, 4, 16, QChar('0'));
+    return parts.join(' ').toUpper();
+}
+
+QString eepromText(const PICProgram &p) {
+    QStringList parts;
+    for (const EepromByte &e : p.eepromBytes())
+        parts << QStringLiteral("%1:%2")
+                     .arg(e.address, 4, 16, QChar('0'))
+                     .arg(e.value, 2, 16, QChar('0'));
+    return parts.join(' ').toUpper();
+}
+
+// One record with its checksum, as a tool would write it.
+QByteArray record(int type, int address, const QByteArray &hexData) {
+    const QByteArray data = QByteArray::fromHex(hexData);
+    QByteArray body;
+    body.append(char(data.size()));
+    body.append(char(address >> 8));
+    body.append(char(address & 0xFF));
+    body.append(char(type));
+    body.append(data);
+    quint8 sum = 0;
+    for (char c : body)
+        sum = quint8(sum - quint8(c));
+    return ':' + (body + char(sum)).toHex().toUpper() + '\n';
+}
+
+QByteArray randomBytes(std::mt19937 &random, int count) {
+    QByteArray out(count, 0);
+    for (char &c : out)
+        c = char(random());
+    return out;
+}
+
+// Writes what `next` produces, chunk after chunk, until the file holds at
+// least kHugeFileBytes; the parent never holds more than a chunk.
+using ChunkMaker = std::function<QByteArray()>;
+bool writeHuge(const QString &path, const QByteArray &head, const ChunkMaker &next,
+               const QByteArray &tail) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(head) < 0)
+        return false;
+    while (file.size() < kHugeFileBytes)
+        if (file.write(next()) < 0)
+            return false;
+    return file.write(tail) >= 0;
+}
+
+// Whole lines of `line` up to a chunk's size.
+QByteArray repeatedLines(const QByteArray &line) {
+    return line.repeated(kChunkBytes / line.size());
+}
+
+// A type-04 record for `upper`, then 16-byte records over its whole 64 KiB.
+QByteArray wholeSpace(int upper) {
+    QByteArray out = record(0x04, 0, QByteArray::number(upper, 16).rightJustified(4, '0'));
+    for (int address = 0; address < 0x10000; address += 16)
+        out += record(0, address, QByteArray("42").repeated(16));
+    return out;
+}
+
+struct Outcome {
+    int result = 0;
+    int programWords = 0;
+    long peakGrowthKiB = 0;
+};
+
+long peakRssKiB() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Reads `path` in a forked child. The child starts with its parent's pages as
+// its peak, so its peak growth is the cost of this one read.
+bool readInChild(const QString &path, Outcome *outcome, QString *failure) {
+    int fds[2];
+    if (::pipe(fds) != 0) {
+        *failure = QStringLiteral("pipe failed");
+        return false;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(fds[0]);
+        Outcome o;
+        const long before = peakRssKiB();
+        PICProgram image;
+        o.result = image.readHexFile(path);
+        o.programWords = image.programWords().size();
+        o.peakGrowthKiB = peakRssKiB() - before;
+        const bool sent = ::write(fds[1], &o, sizeof o) == ssize_t(sizeof o);
+        ::_exit(sent ? 0 : 1); // no destructors, no handlers of the parent
+    }
+    ::close(fds[1]);
+    pollfd p{fds[0], POLLIN, 0};
+    const bool answered = child > 0 && ::poll(&p, 1, kChildDeadlineMs) == 1 &&
+                          ::read(fds[0], outcome, sizeof *outcome) == ssize_t(sizeof *outcome);
+    ::close(fds[0]);
+    if (child < 0) {
+        *failure = QStringLiteral("fork failed");
+        return false;
+    }
+    if (!answered)
+        ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (WIFSIGNALED(status) && WTERMSIG(status) != SIGKILL)
+        *failure = QStringLiteral("the reader died of signal %1").arg(WTERMSIG(status));
+    else if (!answered)
+        *failure =
+            QStringLiteral("the reader did not finish within %1 s").arg(kChildDeadlineMs / 1000);
+    return answered;
+}
+
+} // namespace
+
+class TestHexHell : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+
+    QString write(const QByteArray &content) {
+        const QString path = dir_.filePath(QStringLiteral("small.hex"));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) < 0)
+            qFatal("cannot write the test file");
+        return path;
+    }
+
+private slots:
+    // Odd files in small form, with the stores each one leaves.
+    void smallFiles_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QByteArray>("config");
+        QTest::addColumn<QString>("eeprom");
+        auto row = [](const char *name, const QByteArray &content, int result, const char *program,
+                      const char *config = "", const char *eeprom = "") {
+            QTest::newRow(name) << content << result << QString(program)
+                                << QByteArray::fromHex(config) << QString(eeprom);
+        };
+        row("empty file", "", 0, "");
+        row("only line ends", "\n\n", -1, "");
+        row("byte count 0, line cut after the type", ":00001000\n", 0, "");
+
+        // Only type 04 is told apart; every other type, also 01 with data, is data.
+        row("type 00", record(0x00, 0x0010, "AABB"), 0, "0010:AABB");
+        row("type 01 carrying data", record(0x01, 0x0010, "AABB"), 0, "0010:AABB");
+        row("type 02", record(0x02, 0x0010, "AABB"), 0, "0010:AABB");
+        row("type 03", record(0x03, 0x0010, "AABB"), 0, "0010:AABB");
+        row("type 04 to EEPROM", record(0x04, 0, "00F0") + record(0x00, 0x0010, "AABB"), 0, "", "",
+            "0010:AA 0011:BB");
+        row("type 05", record(0x05, 0x0010, "AABB"), 0, "0010:AABB");
+        row("type 06", record(0x06, 0x0010, "AABB"), 0, "0010:AABB");
+        row("type FF", record(0xFF, 0x0010, "AABB"), 0, "0010:AABB");
+        row("type not hex", ":020010ZZAABB00\n", 0, "0010:AABB");
+        // A type-04 record without its value reads FFFF: the top of the address space.
+        row("type 04 without a value", ":00000004\n" + record(0x00, 0x0010, "AABB"), 0,
+            "FFFF0010:AABB");
+        row("type 04 with half a value", ":02000004F0\n" + record(0x00, 0x0010, "AABB"), 0,
+            "F0FF0010:AABB");
+
+        // CR alone ends no line: a file saved with CR line ends is one line,
+        // and only its first record counts.
+        row("CR-only line ends",
+            record(0x00, 0x0000, "AABB").replace('\n', '\r') +
+                record(0x00, 0x0002, "CCDD").replace('\n', '\r'),
+            0, "0000:AABB");
+        row("CR CR LF", record(0x00, 0x0000, "AABB").replace("\n", "\r\r\n"), 0, "0000:AABB");
+        row("a lone CR after the last line", record(0x00, 0x0000, "AABB") + '\r', -1, "0000:AABB");
+
+        row("NUL bytes as data digits", QByteArray(":02000000AA\0\0\n", 14), 0, "0000:AAFF");
+        row("NUL bytes after a record",
+            QByteArray(":02000000AABB00\0\0\0\n", 19) + record(0x00, 0x0002, "CCDD"), 0,
+            "0000:AABB 0002:CCDD");
+        row("NUL before the colon", QByteArray("\0:02000000AABB00\n", 17), -1, "");
+        row("a line of NUL bytes",
+            record(0x00, 0x0000, "AABB") + QByteArray(8, '\0') + '\n' +
+                record(0x00, 0x0002, "CCDD"),
+            -1, "0000:AABB");
+    }
+
+    void smallFiles() {
+        QFETCH(QByteArray, content);
+        QFETCH(int, result);
+        QFETCH(QString, program);
+        QFETCH(QByteArray, config);
+        QFETCH(QString, eeprom);
+        PICProgram image;
+        QCOMPARE(image.readHexFile(write(content)), result);
+        QCOMPARE(image.isAnalyzed(), result == 0);
+        QCOMPARE(programText(image), program);
+        QCOMPARE(image.configBytes(), config);
+        QCOMPARE(eepromText(image), eeprom);
+    }
+
+    // A lone ':' reads as a record of 255 bytes 0xFF at 0xFFFF: erased words only.
+    void loneColon_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("':'") << QByteArray(":");
+        QTest::newRow("':' and LF") << QByteArray(":\n");
+        QTest::newRow("':' and CR LF") << QByteArray(":\r\n");
+        QTest::newRow("three lone ':' lines") << QByteArray(":\n:\n:\n");
+    }
+
+    void loneColon() {
+        QFETCH(QByteArray, content);
+        PICProgram image;
+        QCOMPARE(image.readHexFile(write(content)), 0);
+        QVERIFY(!image.programWords().isEmpty());
+        for (const ProgramWord &w : image.programWords())
+            QCOMPARE(w.word, quint16(0xFFFF));
+        QVERIFY(image.eepromBytes().isEmpty());
+        QVERIFY(image.configBytes().isEmpty());
+    }
+
+    // 50 MB files, each written just before it is read, and a device that never ends.
+    void hugeFiles_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("programWords"); // -1: not checked
+        auto make = [this](const char *name, const QByteArray &head, const ChunkMaker &next,
+                           const QByteArray &tail, int result, int words) {
+            huge_.insert(QString::fromLatin1(name), {head, next, tail});
+            QTest::newRow(name) << dir_.filePath(QStringLiteral("huge.hex")) << result << words;
+        };
+
+        // One line of 50 MB: the record's 16 bytes give 8 words, the rest is
+        // skipped; the record after it still counts.
+        make(
+            "one 50 MB line", ":10000000", [] { return QByteArray(kChunkBytes, 'A'); },
+            "\n" + record(0, 0x10, "1122"), 0, 9);
+        make(
+            "50 MB of binary garbage", "G", [this] { return randomBytes(random_, kChunkBytes); },
+            "", -1, -1);
+        // Every line parsed: non-hex characters read F, so each line asks for
+        // 128 words, and the entry limit ends the read.
+        make(
+            "50 MB of garbage lines that begin with ':'", "",
+            [this] {
+                QByteArray chunk;
+                while (chunk.size() < kChunkBytes)
+                    chunk += ':' + randomBytes(random_, 600).replace('\n', 'x') + '\n';
+                return chunk;
+            },
+            "", -1, -1);
+        make(
+            "50 MB of NUL bytes", "", [] { return QByteArray(kChunkBytes, '\0'); }, "", -1, -1);
+        // CR alone ends no line: one line of 50 MB, its first record counts.
+        make(
+            "50 MB with CR-only line ends", "",
+            [] {
+                const QByteArray line = record(0, 0, QByteArray("5A").repeated(16));
+                return repeatedLines(line).replace('\n', '\r');
+            },
+            "", 0, 8);
+        // Records that store nothing: the ID locations, over and over.
+        make(
+            "50 MB of ID-location records", record(0x04, 0, "0020"),
+            [] { return repeatedLines(record(0, 0, QByteArray("33").repeated(16))); }, "", 0, 0);
+        // Images pasted one after the other: the same 64 KiB again and again.
+        make(
+            "50 MB rewriting the same 64 KiB", "", [] { return wholeSpace(0); }, "", -1, -1);
+        // Every 64 KiB under a new upper address: no address comes twice.
+        make(
+            "50 MB of distinct addresses", "",
+            [upper = 0]() mutable { return wholeSpace(upper++); }, "", -1, -1);
+        QTest::newRow("/dev/zero") << QStringLiteral("/dev/zero") << -1 << -1;
+    }
+
+    void hugeFiles() {
+        QFETCH(QString, path);
+        QFETCH(int, result);
+        QFETCH(int, programWords);
+        const auto file = huge_.constFind(QString::fromLatin1(QTest::currentDataTag()));
+        if (file != huge_.constEnd())
+            QVERIFY(writeHuge(path, file->head, file->next, file->tail));
+        Outcome outcome;
+        QString failure;
+        const bool read = readInChild(path, &outcome, &failure);
+        if (file != huge_.constEnd())
+            QFile::remove(path);
+        QVERIFY2(read, qPrintable(failure));
+        QCOMPARE(outcome.result, result);
+        if (programWords >= 0)
+            QCOMPARE(outcome.programWords, programWords);
+        qInfo("peak RSS growth %ld KiB", outcome.peakGrowthKiB);
+#ifndef ZQ_ASAN // its shadow memory and quarantine would be counted too
+        QVERIFY2(outcome.peakGrowthKiB < kMaxPeakGrowthKiB,
+                 qPrintable(QStringLiteral("peak RSS grew by %1 KiB").arg(outcome.peakGrowthKiB)));
+#endif
+    }
+
+private:
+    struct HugeFile {
+        QByteArray head;
+        ChunkMaker next;
+        QByteArray tail;
+    };
+    QHash<QString, HugeFile> huge_;
+    std::mt19937 random_{20240305};
+};
+
+QTEST_GUILESS_MAIN(TestHexHell)
+#include "tst_hex_hell.moc"
