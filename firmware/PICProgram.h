@@ -31,10 +31,10 @@ public:
     ~PICProgram() override;
 
     // A line of a few characters can stand for 128 program words, so a hostile
-    // file could ask for gigabytes. No real image comes near this many entries
-    // (the PIC18's whole 2 MB program space, with room for its EEPROM and
-    // configuration); a file that does fails. With the lookup index an entry
-    // costs about 50 bytes, so this also keeps such a read near 50 MB.
+    // file could ask for gigabytes. No real image comes near a million entries
+    // (the largest PIC18 has 128 KB of flash: 64K words); a file that does
+    // fails. With its lookup index an entry costs about 50 bytes, so such a
+    // read stays under 50 MB.
     static constexpr int kMaxEntries = 1000000;
 
     void clear();
