@@ -116,7 +116,6 @@ void PICProgram::clear() {
     eepromBytes_.clear();
     firstProgramWord_.clear();
     firstEepromByte_.clear();
-    openHalves_.clear();
     analyzed_ = false;
 }
 
@@ -175,8 +174,7 @@ void PICProgram::addRecord(const QString &line, quint16 &upperAddress) {
     case kEepromSpace:
         for (int k = 0; k < count; ++k) {
             const auto address = quint16(recordAddress + k);
-            if (!firstEepromByte_.contains(address))
-                firstEepromByte_.insert(address, eepromBytes_.size());
+            firstEepromByte_.insertFirst(address, eepromBytes_.size(), 0);
             eepromBytes_.append({address, quint8(dataByte(k))});
         }
         return;
@@ -220,28 +218,28 @@ void PICProgram::addProgramWord(quint32 wordAddress, int high, int low) {
     // half of it open; a half it already holds keeps its first value, so the
     // new record is also kept as an entry of its own.
     bool overlaps = true;
-    const auto open = openHalves_.find(address);
-    if (open != openHalves_.end()) {
-        quint16 &word = programWords_[open->index].word;
+    const quint8 open = firstProgramWord_.flags(quint32(address));
+    if (open != 0) {
+        quint8 missing = open;
+        quint16 &word = programWords_[firstProgramWord_.find(quint32(address))].word;
         overlaps = false;
         if (high >= 0) {
-            if (open->missing & kHighHalf) {
+            if (missing & kHighHalf) {
                 word = quint16((word & 0x00FF) | (high << 8));
-                open->missing &= ~kHighHalf;
+                missing &= ~kHighHalf;
             } else {
                 overlaps = true;
             }
         }
         if (low >= 0) {
-            if (open->missing & kLowHalf) {
+            if (missing & kLowHalf) {
                 word = quint16((word & 0xFF00) | low);
-                open->missing &= ~kLowHalf;
+                missing &= ~kLowHalf;
             } else {
                 overlaps = true;
             }
         }
-        if (open->missing == 0)
-            openHalves_.erase(open);
+        firstProgramWord_.setFlags(quint32(address), missing);
     }
     if (!overlaps)
         return;
@@ -250,18 +248,14 @@ void PICProgram::addProgramWord(quint32 wordAddress, int high, int low) {
     const auto word =
         quint16(((high >= 0 ? high : kErasedByte) << 8) | (low >= 0 ? low : kErasedByte));
     programWords_.append({address, word});
-    if (!firstProgramWord_.contains(address)) {
-        firstProgramWord_.insert(address, index);
-        const quint8 missing = quint8((high < 0 ? kHighHalf : 0) | (low < 0 ? kLowHalf : 0));
-        if (missing)
-            openHalves_.insert(address, {index, missing});
-    }
+    const quint8 missing = quint8((high < 0 ? kHighHalf : 0) | (low < 0 ? kLowHalf : 0));
+    firstProgramWord_.insertFirst(quint32(address), index, missing);
 }
 
 int PICProgram::findProgramWord(qint32 address) const {
-    return firstProgramWord_.value(address, -1);
+    return firstProgramWord_.find(quint32(address));
 }
 
 int PICProgram::findEepromByte(quint16 address) const {
-    return firstEepromByte_.value(address, -1);
+    return firstEepromByte_.find(address);
 }

@@ -3,8 +3,9 @@
 // words, configuration bytes and data-EEPROM bytes, each kept in file order.
 // The firmware window owns one; the write sequences and the tables read it.
 
+#include "FirstIndex.h"
+
 #include <QByteArray>
-#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QVector>
@@ -31,11 +32,12 @@ public:
     ~PICProgram() override;
 
     // A line of a few characters can stand for 128 program words, so a hostile
-    // file could ask for gigabytes. No real image comes near a million entries
-    // (the largest PIC18 has 128 KB of flash: 64K words); a file that does
-    // fails. With its lookup index an entry costs about 50 bytes, so such a
-    // read stays under 50 MB.
-    static constexpr int kMaxEntries = 1000000;
+    // file could ask for gigabytes. The unit has 32K program words and 1024
+    // EEPROM bytes, and the largest PIC18 64K words: no real image comes near
+    // 262144 entries, four times the largest, and a file that does fails. An
+    // entry costs at most 24 bytes with its index, so such a read stays under
+    // about 8 MB.
+    static constexpr int kMaxEntries = 1 << 18;
 
     void clear();
     // Appends the file's records to the stores (callers clear() first).
@@ -55,11 +57,6 @@ public:
     int findEepromByte(quint16 address) const;
 
 private:
-    struct OpenHalves {
-        int index;
-        quint8 missing; // kHighHalf | kLowHalf
-    };
-
     void addRecord(const QString &line, quint16 &upperAddress);
     void addProgramWord(quint32 address, int high, int low);
 
@@ -69,9 +66,9 @@ private:
     bool analyzed_ = false;
 
     // Index of the first entry per address, so lookups stay constant-time.
-    QHash<qint32, int> firstProgramWord_;
-    QHash<quint16, int> firstEepromByte_;
-    // First entries whose word a record filled only by half (odd count or
-    // address), waiting for the other byte from a later record.
-    QHash<qint32, OpenHalves> openHalves_;
+    // The flags of a program word are the halves (kHighHalf | kLowHalf) its
+    // first entry still misses: a record with an odd count or address filled
+    // it by half, and a later record may supply the other byte.
+    FirstIndex firstProgramWord_;
+    FirstIndex firstEepromByte_;
 };
