@@ -1,0 +1,669 @@
+// Faults on the wire, end to end: the console and firmware windows against the
+// simulated unit (zq-sim) with its fault switches. A technician's unit can be
+// off, half-flashed, noisy or unplugged mid-write; the windows must keep
+// working, lose nothing they can keep and never crash or spin.
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "BootloaderWindow.h"
+#include "ConnectionWindow.h"
+#include "MainWindow.h"
+#include "Wire.h"
+#include "frame.h"
+#include "uart.h"
+
+namespace {
+
+constexpr int kSimStartMs = 5000;
+constexpr int kExchangeMs = 5000;
+constexpr int kTickMs = 10;
+const char kListedDevice[] = "/dev/ttyS0";
+bool privateNamespace = false;
+bool madePlaceholder = false; // /dev/ttyS0 was missing: removed again at the end
+
+QByteArray bytes(std::initializer_list<int> values) {
+    QByteArray out;
+    for (int v : values)
+        out.append(char(v));
+    return out;
+}
+
+// The link's diagnostics, from the GUI and the sender thread; the sender's
+// "Send : " lines and frame bytes are left out.
+std::mutex diagnosticsMutex;
+QStringList diagnostics;
+void captureDiagnostics(QtMsgType type, const QMessageLogContext &, const QString &message) {
+    if (type != QtDebugMsg) {
+        if (!message.contains(QLatin1String("propagateSizeHints")))
+            fprintf(stderr, "%s\n", qPrintable(message));
+        return;
+    }
+    if (message.startsWith(QLatin1String("Send :")) || message.at(0).isDigit())
+        return;
+    std::lock_guard<std::mutex> lock(diagnosticsMutex);
+    diagnostics.append(message);
+}
+QStringList takeDiagnostics() {
+    std::lock_guard<std::mutex> lock(diagnosticsMutex);
+    QStringList out;
+    out.swap(diagnostics);
+    return out;
+}
+QStringList peekDiagnostics() {
+    std::lock_guard<std::mutex> lock(diagnosticsMutex);
+    return diagnostics;
+}
+
+// Runs the event loop until `done`. QTRY_* sleeps 10 ms between turns of the
+// loop and each exchange needs two turns.
+bool waitUntil(const std::function<bool()> &done, int ms) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QTimer tick; // wakes the loop to look at `done` when nothing else happens
+    tick.start(kTickMs);
+    while (!done() && elapsed.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return done();
+}
+
+void processDeferredDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+QByteArray readFile(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The payloads of ReceivedMessages.txt, "=> <date>: b0|b1|...|" per line.
+QList<QByteArray> receivedLog() {
+    QList<QByteArray> out;
+    for (const QByteArray &line : readFile(QStringLiteral("ReceivedMessages.txt")).split('\n')) {
+        const int start = line.lastIndexOf(": ");
+        if (start < 0)
+            continue;
+        QByteArray payload;
+        for (const QByteArray &b : line.mid(start + 2).split('|'))
+            if (!b.isEmpty())
+                payload.append(char(b.toInt()));
+        out.append(payload);
+    }
+    return out;
+}
+
+// zq-sim with the given switches. Its traffic log (one line per payload it
+// received, with the seconds since it started) goes to a file, so that no
+// line is lost while the test is busy, and is read back from there.
+class Sim {
+public:
+    struct Received {
+        qint64 ms;       // since the simulator started
+        QString payload; // upper-case hex, long payloads cut after 16 bytes
+    };
+
+    Sim(const QStringList &args, const QString &logPath) : logPath_(logPath) {
+        process.setStandardErrorFile(logPath);
+        process.start(qEnvironmentVariable("ZQ_SIM"), args);
+        QElapsedTimer clock;
+        clock.start();
+        while (!process.canReadLine() && clock.elapsed() < kSimStartMs)
+            process.waitForReadyRead(kSimStartMs);
+        path = QString::fromLocal8Bit(process.readLine()).trimmed();
+    }
+    ~Sim() {
+        if (process.state() != QProcess::NotRunning) {
+            process.terminate();
+            process.waitForFinished();
+        }
+    }
+
+    QList<Received> received() const {
+        static const QRegularExpression line(QStringLiteral("^(\\d+)\\.(\\d{3})  (.+?)  ->"));
+        QList<Received> out;
+        for (const QString &text : QString::fromLatin1(readFile(logPath_)).split('\n')) {
+            const QRegularExpressionMatch m = line.match(text);
+            if (m.hasMatch())
+                out.append({m.captured(1).toLongLong() * 1000 + m.captured(2).toLongLong(),
+                            m.captured(3)});
+        }
+        return out;
+    }
+    bool waitForReceived(int count, int ms) const {
+        return waitUntil([&] { return received().size() >= count; }, ms);
+    }
+
+    QProcess process;
+    QString path;
+
+private:
+    QString logPath_;
+};
+
+// A console window of edition 5 on its own port; the window goes before the port.
+class Console {
+public:
+    explicit Console(const QString &portPath) {
+        port.setPortName(portPath);
+        port.open(QIODevice::ReadWrite);
+        window = std::make_unique<MainWindow>(nullptr, &port);
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String("main_window") && w->isVisible() &&
+                w->windowTitle() == QLatin1String("ZQ-Interface"))
+                top = w;
+    }
+    ~Console() {
+        window.reset();
+        processDeferredDeletes();
+    }
+    void click(const QString &text) const {
+        for (QAbstractButton *b : top->findChildren<QAbstractButton *>())
+            if (b->text() == text)
+                return b->click();
+        QFAIL(qPrintable(text));
+    }
+    void trigger(const char *action) const {
+        window->findChild<QAction *>(QString::fromLatin1(action))->trigger();
+    }
+    QString label(const char *name) const {
+        return top->findChild<QLabel *>(QString::fromLatin1(name))->text();
+    }
+    QString messages() const {
+        return top->findChild<QTextEdit *>(QStringLiteral("messages_textEdit"))->toPlainText();
+    }
+
+    QSerialPort port;
+    std::unique_ptr<MainWindow> window;
+    QWidget *top = nullptr;
+};
+
+// A HEX image that fills every program block the write covers, the whole
+// EEPROM and the configuration, so that a lost block shows in the dump.
+quint8 programByte(int address) {
+    return quint8((address >> 6) * 7 + (address & 0x3F));
+}
+quint8 eepromByte(int address) {
+    return quint8(address * 5 + 3);
+}
+const QByteArray kConfig = QByteArray::fromHex("0102031F1E8181000F0FC00FE040");
+
+QByteArray hexRecord(int type, int address, const QByteArray &data) {
+    QByteArray body = char(data.size()) + QByteArray(1, char(address >> 8)) + char(address & 0xFF) +
+                      char(type) + data;
+    quint8 sum = 0;
+    for (char c : body)
+        sum = quint8(sum - quint8(c));
+    return ':' + (body + char(sum)).toHex().toUpper() + '\n';
+}
+
+QByteArray fullImage() {
+    QByteArray hex;
+    for (int a = 0x0300; a < 0x10000; a += 16) {
+        QByteArray data;
+        for (int i = 0; i < 16; ++i)
+            data.append(char(programByte(a + i)));
+        hex += hexRecord(0, a, data);
+    }
+    hex += hexRecord(4, 0, QByteArray::fromHex("00F0"));
+    for (int a = 0; a < 1024; a += 16) {
+        QByteArray data;
+        for (int i = 0; i < 16; ++i)
+            data.append(char(eepromByte(a + i)));
+        hex += hexRecord(0, a, data);
+    }
+    hex += hexRecord(4, 0, QByteArray::fromHex("0030"));
+    return hex + hexRecord(0, 0, kConfig) + hexRecord(1, 0, {});
+}
+
+QByteArray expectedProgram() {
+    QByteArray memory(65536, char(0xFF)); // the unit's own 0xFF below 0x0300
+    for (int a = 0x0300; a < memory.size(); ++a)
+        memory[a] = char(programByte(a));
+    return memory;
+}
+
+QByteArray expectedEeprom() {
+    QByteArray eeprom(1024, 0);
+    for (int a = 0; a < eeprom.size(); ++a)
+        eeprom[a] = char(eepromByte(a));
+    return eeprom;
+}
+
+// The first bytes of each payload of the program write, as the traffic log shows them.
+QStringList writeSequencePrefixes() {
+    QStringList out;
+    for (int block = 0x0300; block < 0x10000; block += 64)
+        out << QStringLiteral("02 00 %1 %2")
+                   .arg(block >> 8, 2, 16, QChar('0'))
+                   .arg(block & 0xFF, 2, 16, QChar('0'))
+                   .toUpper();
+    for (const char *eeprom :
+         {"05 FA 00 00", "05 FA 00 FA", "05 FA 01 F4", "05 FA 02 EE", "05 18 03 E8"})
+        out << QString::fromLatin1(eeprom);
+    return out << QStringLiteral("07 01 02 03");
+}
+
+// Whether each answer leaves the simulated unit unspoilt, by its own choices
+// for `faults` (the same generator, the same order of draws).
+QList<bool> cleanAnswers(const zq::sim::Faults &faults, const QList<QByteArray> &answers) {
+    zq::sim::FaultInjector injector(faults);
+    QList<bool> out;
+    for (const QByteArray &answer : answers)
+        out << (!injector.dropNext() && injector.frame(answer) == zq::buildFrame(answer, false));
+    return out;
+}
+
+// The first seed from which the unit spoils exactly the answers marked false.
+quint32 seedFor(zq::sim::Faults faults, const QList<QByteArray> &answers,
+                const QList<bool> &pattern) {
+    for (faults.seed = 1; faults.seed < 10000; ++faults.seed)
+        if (cleanAnswers(faults, answers) == pattern)
+            return faults.seed;
+    return 0;
+}
+
+double cpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Makes `ptyPath` the port that the toolkit lists as ttyS0 (in this process's
+// own mount namespace).
+bool listAsTtyS0(const QString &ptyPath) {
+    ::umount(kListedDevice);
+    if (::access(kListedDevice, F_OK) != 0) {
+        const int fd = ::open(kListedDevice, O_CREAT | O_WRONLY, 0600);
+        if (fd < 0)
+            return false;
+        ::close(fd);
+        madePlaceholder = true;
+    }
+    return ::mount(ptyPath.toLocal8Bit().constData(), kListedDevice, nullptr, MS_BIND, nullptr) ==
+           0;
+}
+
+} // namespace
+
+class TestWireFaults : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+    QString hexPath;
+
+    QString logPath(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
+
+    static void useFileAndConfirm(BootloaderWindow &window, const QString &file) {
+        window.openFileDialog = [file](const QString &, const QString &, const QString &) {
+            return file;
+        };
+        window.confirmDialog = [](const QString &, const QString &) { return true; };
+    }
+    static void click(BootloaderWindow &window, const char *name) {
+        QTest::mouseClick(window.topLevel()->findChild<QPushButton *>(QString::fromLatin1(name)),
+                          Qt::LeftButton);
+    }
+    static QString status(BootloaderWindow &window) {
+        return window.topLevel()->findChild<QLabel *>(QStringLiteral("status_label"))->text();
+    }
+    // Bootloader on, image analysed, "Write Program" pressed.
+    void startWrite(BootloaderWindow &window) {
+        useFileAndConfirm(window, hexPath);
+        click(window, "startBL_button");
+        click(window, "progFile_button");
+        click(window, "analyzeHexFile_button");
+        QCOMPARE(status(window), QStringLiteral("Status : HEX File analyzed"));
+        click(window, "writeProg_button");
+        QVERIFY(window.isSending());
+    }
+
+private slots:
+    void initTestCase() {
+        qInstallMessageHandler(captureDiagnostics);
+        QVERIFY(!qEnvironmentVariable("ZQ_SIM").isEmpty());
+        QVERIFY(dir.isValid());
+        // ReceivedMessages.txt goes to the working directory.
+        QVERIFY(QDir::setCurrent(dir.path()));
+        hexPath = dir.filePath(QStringLiteral("image.hex"));
+        QFile file(hexPath);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(fullImage()) > 0);
+    }
+
+    void init() {
+        QFile::remove(QStringLiteral("ReceivedMessages.txt"));
+        takeDiagnostics();
+    }
+
+    void cleanupTestCase() {
+        uart::setAnswerWait(uart::kAnswerWaitMs);
+        if (privateNamespace)
+            ::umount(kListedDevice);
+        if (madePlaceholder)
+            ::unlink(kListedDevice);
+    }
+
+    // The one test with the real answer wait. A unit that is off: frames go
+    // out 5000 ms apart, the window keeps running meanwhile, and
+    // "Reset Uart Queue" frees the line at once.
+    void unitThatNeverAnswers() {
+        uart::setAnswerWait(uart::kAnswerWaitMs);
+        Sim sim({"--never-answer"}, logPath("never.log"));
+        QElapsedTimer clock;
+        qint64 lastTick = 0, worstTickGap = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            worstTickGap = qMax(worstTickGap, clock.elapsed() - lastTick);
+            lastTick = clock.elapsed();
+        });
+
+        Console console(sim.path); // sends the version request at once
+        clock.start();
+        tick.start(50);
+        console.click(QStringLiteral("ZQ Diagnosis"));
+        console.click(QStringLiteral("Last Flash Status"));
+        QVERIFY(sim.waitForReceived(2, 2 * uart::kAnswerWaitMs));
+        QList<Sim::Received> got = sim.received();
+        QCOMPARE(got.at(0).payload, QStringLiteral("0D"));
+        QCOMPARE(got.at(1).payload, QStringLiteral("0E"));
+        const qint64 gap = got.at(1).ms - got.at(0).ms;
+        QVERIFY2(gap >= uart::kAnswerWaitMs - 200 && gap < uart::kAnswerWaitMs + 1000,
+                 qPrintable(QString::number(gap)));
+        // The event loop kept turning while the sender waited: a 50 ms timer
+        // was never held up for anything like the answer wait.
+        QVERIFY2(worstTickGap < 1000, qPrintable(QString::number(worstTickGap)));
+        QCOMPARE(console.label("i_softwareVersion_label"), QStringLiteral("Software Version :"));
+        QCOMPARE(console.messages(), QString());
+
+        // 0x12 waits behind 0x0E; the reset drops it and frees the sender, so
+        // the next command goes out long before the wait would have ended.
+        console.trigger("actionResetUartQueue");
+        console.click(QStringLiteral("EEPROM Status"));
+        QVERIFY(sim.waitForReceived(3, uart::kAnswerWaitMs));
+        got = sim.received();
+        QCOMPARE(got.at(2).payload, QStringLiteral("16"));
+        QVERIFY2(got.at(2).ms - got.at(1).ms < uart::kAnswerWaitMs / 2,
+                 qPrintable(QString::number(got.at(2).ms - got.at(1).ms)));
+    }
+
+    // Lost answers during a whole firmware write: each costs one (shortened)
+    // answer wait; every block still reaches the unit, in order, and the
+    // status line shows the last answer that came.
+    void droppedAnswersDuringWrite() {
+        uart::setAnswerWait(100);
+        zq::sim::Faults faults;
+        faults.dropPercent = 3;
+        // 0x33 and 0x00, then the 1018 payloads of the write.
+        QList<QByteArray> answers = {bytes({0x33, 0}), bytes({0x00, 1, 4})};
+        for (int i = 0; i < 1012; ++i)
+            answers << bytes({0x02, 0});
+        for (int i = 0; i < 5; ++i)
+            answers << bytes({0x05, 0});
+        answers << bytes({0x07, 0});
+        QList<bool> pattern;
+        const quint32 seed = [&] {
+            for (faults.seed = 1; faults.seed < 1000; ++faults.seed) {
+                pattern = cleanAnswers(faults, answers);
+                // Answers lost along the write, but the last one arrives.
+                if (pattern.count(false) >= 20 && pattern.last())
+                    return faults.seed;
+            }
+            return 0u;
+        }();
+        QVERIFY(seed > 0);
+
+        Sim sim(
+            {"--drop", "3", "--seed", QString::number(seed), "--dump-dir", dir.filePath("dump")},
+            logPath("drop.log"));
+        QSerialPort port(sim.path);
+        QVERIFY(port.open(QIODevice::ReadWrite));
+        BootloaderWindow window(nullptr, &port, MainWindow::kEdition);
+        startWrite(window);
+        QVERIFY(waitUntil([&] { return !window.isSending(); }, 60000));
+        QVERIFY(sim.waitForReceived(2 + 1018, 10000));
+        QTRY_COMPARE_WITH_TIMEOUT(status(window), QStringLiteral("Status : Writing Config -> OK"),
+                                  kExchangeMs);
+
+        QStringList order;
+        for (const Sim::Received &r : sim.received().mid(2))
+            order << r.payload.left(11);
+        QCOMPARE(order, writeSequencePrefixes());
+
+        ::kill(pid_t(sim.process.processId()), SIGUSR1);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath("dump/config.bin")), kExchangeMs);
+        const QByteArray program = readFile(dir.filePath("dump/program.bin"));
+        const QByteArray expected = expectedProgram();
+        QCOMPARE(program.size(), expected.size());
+        for (int block = 0; block < program.size(); block += 64) // names the first wrong block
+            QVERIFY2(program.mid(block, 64) == expected.mid(block, 64),
+                     qPrintable(QString::number(block, 16)));
+        QCOMPARE(readFile(dir.filePath("dump/eeprom.bin")), expectedEeprom());
+        QCOMPARE(readFile(dir.filePath("dump/config.bin")), kConfig);
+    }
+
+    // A spoilt answer (the version, the first one) stops the receiver: the
+    // documented diagnostics, nothing delivered, also not the sound answer
+    // that follows; "Reset Uart Queue" brings the next answer through.
+    void spoiltAnswers_data() {
+        QTest::addColumn<QString>("faultSwitch");
+        QTest::addColumn<QStringList>("expected");
+        // The version answer 13, 5, 0, 21, 5 sums to 44: its checksum is 212,
+        // spoilt by the unit to 212 ^ 0xFF = 43. The receiver then compares
+        // every byte with 212: the end byte, then each byte of the next
+        // answer's frame 0F 0F 03 16 00 00 00 AA.
+        QStringList checksum;
+        for (int received : {43, 170, 15, 15, 3, 22, 0, 0, 0, 170})
+            checksum << QStringLiteral("Checksum error, Calculated checksum = 212; "
+                                       "Received checksum = %1")
+                            .arg(received);
+        QTest::newRow("corrupted checksum") << "--corrupt-checksum" << checksum;
+        QTest::newRow("bad end byte")
+            << "--bad-end" << QStringList{"Frame error, rFrameCounter = 6"};
+    }
+
+    void spoiltAnswers() {
+        QFETCH(QString, faultSwitch);
+        QFETCH(QStringList, expected);
+        uart::setAnswerWait(300);
+        zq::sim::Faults faults;
+        (faultSwitch == "--bad-end" ? faults.badEndPercent : faults.corruptChecksumPercent) = 50;
+        const QByteArray eepromStatus = bytes({22, 0, 0});
+        const quint32 seed = seedFor(faults, {bytes({13, 5, 0, 21, 5}), eepromStatus, eepromStatus},
+                                     {false, true, true});
+        QVERIFY(seed > 0);
+        Sim sim({faultSwitch, "50", "--seed", QString::number(seed)}, logPath("spoilt.log"));
+        Console console(sim.path);
+        console.click(QStringLiteral("EEPROM Status")); // after the answer wait
+        QVERIFY(sim.waitForReceived(2, kExchangeMs));
+        // Give the sound answer time to come in, and to be ignored.
+        waitUntil([&] { return peekDiagnostics().size() >= expected.size(); }, 500);
+        QTest::qWait(200);
+        QCOMPARE(takeDiagnostics(), expected);
+        QCOMPARE(console.label("i_softwareVersion_label"), QStringLiteral("Software Version :"));
+        QCOMPARE(console.messages(), QString());
+        QCOMPARE(receivedLog(), QList<QByteArray>());
+
+        console.trigger("actionResetUartQueue");
+        console.click(QStringLiteral("EEPROM Status"));
+        QVERIFY(waitUntil([&] { return !console.messages().isEmpty(); }, kExchangeMs));
+        QVERIFY2(
+            console.messages().endsWith(" : Reading EEPROM Status -> 0 write operation failed\n"),
+            qPrintable(console.messages()));
+        QCOMPARE(receivedLog(), QList<QByteArray>{eepromStatus});
+        QCOMPARE(takeDiagnostics(), QStringList());
+    }
+
+    // Garbage before every answer: each byte is one diagnostic, and every
+    // answer still arrives, in order.
+    void noiseBetweenFrames_data() {
+        QTest::addColumn<int>("noise");
+        QTest::newRow("1 byte") << 1;
+        QTest::newRow("300 bytes, more than a frame") << 300;
+    }
+
+    void noiseBetweenFrames() {
+        QFETCH(int, noise);
+        Sim sim({"--noise", QString::number(noise), "--seed", "5"}, logPath("noise.log"));
+        Console console(sim.path);
+        for (const char *button :
+             {"ZQ Diagnosis", "Last Flash Status", "EEPROM Status",
+              "Read Saved Settings of Trigger 1", "Read Saved Settings of Trigger 2"})
+            console.click(QString::fromLatin1(button));
+        QVERIFY(waitUntil([] { return receivedLog().size() >= 6; }, kExchangeMs));
+        QByteArray codes;
+        for (const QByteArray &payload : receivedLog())
+            codes.append(payload.at(0));
+        QCOMPARE(codes, bytes({13, 14, 18, 22, 8, 8}));
+        QCOMPARE(console.label("i_softwareVersion_label"),
+                 QStringLiteral("Software Version : 5-0/21-5"));
+        QStringList expected;
+        for (int i = 0; i < 6 * noise; ++i)
+            expected << QStringLiteral("Frame error, rFrameCounter = 0");
+        QCOMPARE(takeDiagnostics(), expected);
+    }
+
+    // The unit's own error reports among the poll's answers: each one is a
+    // message, and the poll goes on filling its labels.
+    void errorReportsDuringPoll() {
+        Sim sim({"--error-reports", "150"}, logPath("reports.log"));
+        Console console(sim.path);
+        console.top->findChild<QCheckBox *>(QStringLiteral("updateI_checkBox"))->click();
+        // Each flash moves both counters on; the poll must show every new value.
+        for (int flashes = 1; flashes <= 3; ++flashes) {
+            console.click(QStringLiteral("Flash"));
+            QVERIFY(waitUntil(
+                [&] {
+                    return console.label("i_flashCounter_label") ==
+                               QStringLiteral("Flash Counter : %1").arg(flashes) &&
+                           console.label("i_rFlashCounter_label") ==
+                               QStringLiteral("Flash Request : %1").arg(flashes);
+                },
+                3 * kExchangeMs));
+        }
+        QCOMPARE(console.label("i_chgVoltage_label"), QStringLiteral("Charge Voltage : 270 V"));
+        QCOMPARE(console.label("i_temperature_label"), QString::fromUtf8("Temperature : +25 °C"));
+
+        const QString report = QStringLiteral(" : Receiving Error -> Base = 3; Error Num = 3");
+        const QString flashed = QStringLiteral(
+            " : Command Generate Flash with Trigger 1 OK. For more information, read flash status");
+        const QStringList lines = console.messages().split('\n', Qt::SkipEmptyParts);
+        int reports = 0;
+        for (const QString &line : lines) {
+            QVERIFY2(line.endsWith(report) || line.endsWith(flashed), qPrintable(line));
+            reports += line.endsWith(report);
+        }
+        QVERIFY2(reports >= 5, qPrintable(QString::number(reports)));
+        QCOMPARE(receivedLog().count(bytes({62, 3, 3})), reports);
+        QCOMPARE(takeDiagnostics(), QStringList());
+    }
+
+    // The unit unplugged (its simulator killed) in the middle of a firmware
+    // write through the start window: no crash, no busy loop on the dead
+    // port, "Disconnect" brings the start window back, and it connects again.
+    void unitGoneMidWrite() {
+        if (!privateNamespace)
+            QSKIP("needs a private mount namespace (root) to list the simulator's port as ttyS0");
+        uart::setAnswerWait(50);
+        auto sim = std::make_unique<Sim>(QStringList(), logPath("gone.log"));
+        QVERIFY(listAsTtyS0(sim->path));
+
+        ConnectionWindow start;
+        auto connectTo = [&](const QString &windowChoice) {
+            for (QRadioButton *radio : start.topLevel()->findChildren<QRadioButton *>())
+                if (radio->text() == windowChoice)
+                    radio->setChecked(true);
+            start.topLevel()->findChild<QPushButton *>("scanPort_button")->click();
+            auto *ports = start.topLevel()->findChild<QComboBox *>("portCom_comboBox");
+            ports->setCurrentIndex(ports->findText("ttyS0", Qt::MatchStartsWith));
+            start.topLevel()->findChild<QPushButton *>("defaultConnection_button")->click();
+        };
+        connectTo(QStringLiteral("Bootloader Window"));
+        QPointer<BootloaderWindow> firmware = start.findChild<BootloaderWindow *>();
+        QVERIFY(firmware);
+        startWrite(*firmware);
+        QVERIFY(sim->waitForReceived(2 + 100, 30000)); // well into the program blocks
+        takeDiagnostics();
+        ::kill(pid_t(sim->process.processId()), SIGKILL);
+        QVERIFY(sim->process.waitForFinished());
+
+        // Two seconds of the event loop on the dead port, the feeder still
+        // handing over blocks: the process must mostly sleep.
+        const double cpuBefore = cpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        QEventLoop idle;
+        QTimer::singleShot(2000, &idle, &QEventLoop::quit);
+        idle.exec();
+        const double cpu = cpuSeconds() - cpuBefore;
+        const double wallSeconds = double(wall.elapsed()) / 1000;
+        QVERIFY2(cpu < 0.2 * wallSeconds,
+                 qPrintable(QStringLiteral("%1 s of CPU in %2 s").arg(cpu).arg(wallSeconds)));
+
+        qInfo("%.3f s of CPU in %.3f s after the unit went away", cpu, wallSeconds);
+        // Each frame handed over since is a failed write, said as such.
+        const QStringList afterKill = takeDiagnostics();
+        QVERIFY(!afterKill.isEmpty());
+        for (const QString &line : afterKill)
+            QVERIFY2(line.startsWith(QLatin1String("Writing Serial Port error : ")),
+                     qPrintable(line));
+        firmware->findChild<QAction *>(QStringLiteral("actionDisconnect"))->trigger();
+        processDeferredDeletes();
+        QTRY_VERIFY(firmware.isNull());
+        QVERIFY(start.topLevel()->isVisible());
+        QTRY_VERIFY(peekDiagnostics().contains(QStringLiteral("Destroy uart")));
+        QVERIFY(peekDiagnostics().contains(QStringLiteral("Destroy BW")));
+
+        // A unit plugged in again: the start window connects the console to it.
+        sim = std::make_unique<Sim>(QStringList(), logPath("back.log"));
+        QVERIFY(listAsTtyS0(sim->path));
+        connectTo(QStringLiteral("Interface Window"));
+        QPointer<MainWindow> console = start.findChild<MainWindow *>();
+        QVERIFY(console);
+        QWidget *consoleTop = nullptr;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w != start.topLevel() && w->objectName() == "main_window" && w->isVisible())
+                consoleTop = w;
+        QVERIFY(consoleTop);
+        auto *version = consoleTop->findChild<QLabel *>(QStringLiteral("i_softwareVersion_label"));
+        QTRY_COMPARE_WITH_TIMEOUT(version->text(), QStringLiteral("Software Version : 5-0/21-5"),
+                                  kExchangeMs);
+        console->findChild<QAction *>(QStringLiteral("actionDisconnect"))->trigger();
+        processDeferredDeletes();
+        QTRY_VERIFY(console.isNull());
+    }
+};
+
+int main(int argc, char *argv[]) {
+    // Before any thread exists: a mount namespace of our own, so that the
+    // bind mount onto ttyS0 is seen by this process alone.
+    privateNamespace = ::unshare(CLONE_NEWNS) == 0 &&
+                       ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    QApplication app(argc, argv);
+    TestWireFaults test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_wire_faults.moc"
