@@ -43,18 +43,13 @@ uart::uart(QSerialPort *port, int edition)
 uart::~uart() {
     requestInterruption();
     {
-        std::lock_guard<std::mutex> lock(waitMutex);
-        answerArrived = true;
-        answerCondition.notify_one();
-    }
-    {
         std::lock_guard<std::mutex> lock(queueMutex);
-        queueCondition.notify_one();
+        answerCondition.notify_one();
     }
     wait();
     {
-        // The sender's last act was releasing this lock, so taking it orders
-        // the clean-up after the sender in a way the thread sanitizer can see.
+        // The link thread's last act was releasing this lock, so taking it
+        // orders the clean-up after it in a way the thread sanitizer can see.
         std::lock_guard<std::mutex> lock(queueMutex);
         for (const UartPayload &entry : qAsConst(uartQueue))
             delete[] entry.data;
@@ -64,13 +59,18 @@ uart::~uart() {
 }
 
 void uart::enqueuePayload(UartPayload entry) {
-    std::lock_guard<std::mutex> lock(queueMutex);
-    if (uartQueue.size() >= kQueueLimit) {
-        delete[] entry.data; // dropped without a word, as the unit's tools always did
-        return;
+    {
+        std::lock_guard<std::mutex> lock(queueMutex);
+        if (uartQueue.size() >= kQueueLimit) {
+            delete[] entry.data; // dropped without a word, as the unit's tools always did
+            return;
+        }
+        uartQueue.enqueue(entry);
     }
-    uartQueue.enqueue(entry);
-    queueCondition.notify_one();
+    if (QThread::currentThread() == thread())
+        sendNextIfIdle();
+    else
+        QMetaObject::invokeMethod(this, &uart::sendNextIfIdle, Qt::QueuedConnection);
 }
 
 int uart::queuedCount() const {
@@ -78,51 +78,69 @@ int uart::queuedCount() const {
     return uartQueue.size();
 }
 
-void uart::run() {
+// Takes the first entry and frames it; the frame is then in flight until its
+// answer, a reset or the answer deadline. An empty entry is taken and dropped
+// (an empty frame comes back): it is never framed.
+QByteArray uart::takeNextFrameLocked(bool *wakeLinkThread) {
+    const UartPayload entry = uartQueue.dequeue();
     quint8 frame[zq::kMaxFrameLength];
-    for (;;) {
-        UartPayload entry;
-        {
-            std::unique_lock<std::mutex> lock(queueMutex);
-            queueCondition.wait(lock,
-                                [this] { return !uartQueue.isEmpty() || isInterruptionRequested(); });
-            if (isInterruptionRequested())
-                break;
-            entry = uartQueue.dequeue();
-        }
-        emit entryTaken();
-        const qint16 count = zq::buildFrame(entry.data, entry.length, entry.withChecksum, frame);
-        delete[] entry.data;
-        if (count == 0)
-            continue; // an empty payload is never framed
-
-        std::unique_lock<std::mutex> lock(waitMutex);
-        answerArrived = false;
-        lock.unlock();
-        emit writeSignal(QByteArray(reinterpret_cast<const char *>(frame), count));
-        // The frame's debug lines cost a system call each; written while the
-        // frame is on its way they overlap the line time instead of delaying
-        // every frame (the answer, if it comes meanwhile, is remembered).
-        if (edition >= 4) {
-            qDebug() << "Send : ";
-            for (int i = 0; i < count; ++i)
-                qDebug() << int(frame[i]);
-        }
-        lock.lock();
-        // Whatever ends the wait, the entry is done: a time-out is not retried.
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(answerWaitMs.load());
-        answerCondition.wait_until(lock, deadline,
-                                   [this] { return answerArrived || isInterruptionRequested(); });
-        answerArrived = false;
-    }
-    qDebug() << "Thread stoped";
+    const qint16 count = zq::buildFrame(entry.data, entry.length, entry.withChecksum, frame);
+    delete[] entry.data;
+    if (count == 0)
+        return QByteArray();
+    inFlight = true;
+    answerDeadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(answerWaitMs.load());
+    *wakeLinkThread = linkThreadIdle;
+    return QByteArray(reinterpret_cast<const char *>(frame), count);
 }
 
-void uart::endAnswerWait() {
-    std::lock_guard<std::mutex> lock(waitMutex);
-    answerArrived = true;
-    answerCondition.notify_one();
+void uart::sendNextIfIdle() {
+    for (;;) {
+        QByteArray frame;
+        bool wakeLinkThread = false;
+        {
+            std::lock_guard<std::mutex> lock(queueMutex);
+            if (inFlight || uartQueue.isEmpty())
+                return;
+            frame = takeNextFrameLocked(&wakeLinkThread);
+        }
+        emit entryTaken();
+        if (frame.isEmpty())
+            continue;
+        emit writeSignal(frame);
+        if (wakeLinkThread) // after the write: the frame goes first, the deadline keeper after
+            answerCondition.notify_one();
+        // One line per byte, each a system call: written after the frame, so
+        // they overlap its time on the line instead of delaying it.
+        if (edition >= 4) {
+            qDebug() << "Send : ";
+            for (const char byte : frame)
+                qDebug() << int(quint8(byte));
+        }
+        return;
+    }
+}
+
+// The answer wait. Whatever ends it (an answer, a reset, the deadline), the
+// entry is done: a frame left unanswered is not sent again.
+void uart::run() {
+    std::unique_lock<std::mutex> lock(queueMutex);
+    while (!isInterruptionRequested()) {
+        if (!inFlight) {
+            linkThreadIdle = true;
+            answerCondition.wait(lock);
+            linkThreadIdle = false;
+        } else if (std::chrono::steady_clock::now() < answerDeadline) {
+            answerCondition.wait_until(lock, answerDeadline);
+        } else {
+            inFlight = false;
+            if (!uartQueue.isEmpty())
+                QMetaObject::invokeMethod(this, &uart::sendNextIfIdle, Qt::QueuedConnection);
+        }
+    }
+    lock.unlock();
+    qDebug() << "Thread stoped";
 }
 
 void uart::resetUartQueue() {
@@ -132,14 +150,20 @@ void uart::resetUartQueue() {
         for (const UartPayload &entry : qAsConst(uartQueue))
             delete[] entry.data;
         uartQueue.clear();
+        inFlight = false; // the link thread finds it so at its deadline
     }
     emit queueCleared();
-    endAnswerWait();
 }
 
 void uart::deliverPayload(quint8 length, quint8 *buffer) {
     emit receivedData(length, buffer);
-    endAnswerWait(); // after the handlers have returned
+    {
+        // After the handlers have returned: the line is free. The link thread
+        // needs no wake-up; it finds this at its deadline.
+        std::lock_guard<std::mutex> lock(queueMutex);
+        inFlight = false;
+    }
+    sendNextIfIdle();
 }
 
 void uart::readFrame() {

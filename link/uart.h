@@ -1,14 +1,21 @@
 #pragma once
 // The serial link: the only way a window talks to the unit. Windows hand it
-// payloads; a sender thread frames them and has them written one at a time,
-// waiting for the unit's answer (or a reset, or the answer wait) before the
-// next. In the other direction it parses what the port receives and hands
+// payloads; it frames them and writes them one at a time, each only after the
+// unit answered the one before, the link was reset, or the answer wait ran
+// out. In the other direction it parses what the port receives and hands
 // each complete payload to the window through receivedData.
+//
+// The port belongs to the GUI thread, so frames are written there: at once
+// when a payload arrives on an idle link, and right after the answer that
+// frees the line. The link's own thread (run()) keeps the answer wait: when
+// it runs out it frees the line and has the GUI thread send the next frame.
+// No thread hand-off sits between an answer and the next frame.
 
 #include <QByteArray>
 #include <QQueue>
 #include <QThread>
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 
@@ -39,7 +46,8 @@ public:
     ~uart() override;
 
     // GUI thread. Appends the entry unless kQueueLimit entries already wait,
-    // in which case it is dropped silently (and its buffer released).
+    // in which case it is dropped silently (and its buffer released). On an
+    // idle link the entry's frame is written before this returns.
     void enqueuePayload(UartPayload entry);
     // Entries waiting to be sent.
     int queuedCount() const;
@@ -55,9 +63,9 @@ public:
 signals:
     void receivedData(quint8 length, quint8 *buffer);
     void receivedFrameError();
-    // Frame bytes from the sender thread to the port's thread, as a copy.
+    // Every frame, as it goes to the port (GUI thread; connected to writeUart).
     void writeSignal(const QByteArray &frame);
-    // The sender took an entry off the queue: there is room for another.
+    // An entry left the queue to be sent: there is room for another.
     void entryTaken();
     // resetUartQueue emptied the queue; whoever feeds a long sequence stops.
     void queueCleared();
@@ -70,21 +78,29 @@ public slots:
 protected:
     void run() override;
 
+private slots:
+    // Sends the next waiting entry if no frame is in flight (GUI thread).
+    void sendNextIfIdle();
+
 private:
     void deliverPayload(quint8 length, quint8 *buffer);
-    void endAnswerWait();
+    QByteArray takeNextFrameLocked(bool *wakeLinkThread);
 
     QSerialPort *port;
     const int edition;
     zq::FrameReceiver frames;
 
     // Standard (pthread-based) locks rather than QMutex, so that the thread
-    // sanitizer sees every hand-off between the GUI thread and the sender.
+    // sanitizer sees every hand-off between the GUI thread and the link's thread.
     QQueue<UartPayload> uartQueue;
-    mutable std::mutex queueMutex;
-    std::condition_variable queueCondition; // the sender sleeps here while the queue is empty
-
-    std::mutex waitMutex;
+    mutable std::mutex queueMutex; // guards the queue and the frame in flight
+    // The link's thread sleeps here: without end while no frame is in
+    // flight, until the answer deadline while one is.
     std::condition_variable answerCondition;
-    bool answerArrived = false; // under waitMutex: remembers an answer that beat the wait
+    bool inFlight = false;
+    std::chrono::steady_clock::time_point answerDeadline;
+    // The link thread waits with no deadline: a new frame in flight must wake
+    // it. Otherwise it wakes at its last deadline and finds the new one itself,
+    // so a busy line costs no wake-ups.
+    bool linkThreadIdle = false;
 };

@@ -70,9 +70,10 @@ int runConsoleCommand(const Invocation &inv, Output &out, FrameLog *log) {
     }
     int status = ExitOk;
     for (const QByteArray &payload : request.payloads) {
+        const int writtenBefore = link.framesWritten(); // the link may write before send returns
         link.send(payload);
         if (!request.answered) {
-            if (!link.waitWritten(link.framesWritten() + 1, inv.timeoutMs)) {
+            if (!link.waitWritten(writtenBefore + 1, inv.timeoutMs)) {
                 out.complain(
                     QStringLiteral("the command could not be written to %1").arg(inv.port));
                 return ExitNoAnswer;
