@@ -110,6 +110,34 @@ std::vector<double> rawPingPong(int exchanges) {
     return us;
 }
 
+// The same exchange on a bare QSerialPort driven by the event loop, with
+// nothing of ours in between: the floor for any Qt program on this machine.
+std::vector<double> qtPingPong(int exchanges) {
+    PtyPair pty;
+    Peer peer(pty.master);
+    QSerialPort port;
+    port.setPortName(QString::fromLocal8Bit(pty.name));
+    port.open(QIODevice::ReadWrite);
+    const quint8 payload = 0x0D;
+    quint8 frame[zq::kMaxFrameLength];
+    const qint16 n = zq::buildFrame(&payload, 1, false, frame);
+    const QByteArray bytes(reinterpret_cast<const char *>(frame), n);
+    int got = 0;
+    QObject::connect(&port, &QSerialPort::readyRead, [&] { got += int(port.readAll().size()); });
+    std::vector<double> us;
+    QElapsedTimer t;
+    for (int i = 0; i < exchanges; ++i) {
+        got = 0;
+        t.start();
+        port.write(bytes);
+        port.flush();
+        while (got < 7)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        us.push_back(t.nsecsElapsed() / 1000.0);
+    }
+    return us;
+}
+
 std::vector<double> linkRoundTrip(int exchanges) {
     PtyPair pty;
     Peer peer(pty.master);
@@ -162,14 +190,18 @@ int main(int argc, char *argv[]) {
     const int idleSeconds = argc > 2 ? atoi(argv[2]) : 10;
 
     rawPingPong(200); // warm-up
+    qtPingPong(200);
     linkRoundTrip(200);
     const double raw = median(rawPingPong(exchanges));
+    const double qt = median(qtPingPong(exchanges));
     const double link = median(linkRoundTrip(exchanges));
     std::printf("link round trip, one-byte command + two-byte answer, %d exchanges (median)\n",
                 exchanges);
     std::printf("  raw C ping-pong over a pty : %8.1f us\n", raw);
+    std::printf("  bare QSerialPort loop      : %8.1f us\n", qt);
     std::printf("  uart over a pty            : %8.1f us\n", link);
     std::printf("  ratio uart / raw           : %8.2f   (aim: <= 1.5)\n", link / raw);
+    std::printf("  ratio uart / bare Qt loop  : %8.2f\n", link / qt);
     const double idle = idleCpuPercent(idleSeconds);
     std::printf("idle connected link, %d s      : %8.3f %% of one core (aim: < 1 %%)\n",
                 idleSeconds, idle);
