@@ -28,6 +28,7 @@
 
 #include "BootloaderProtocol.h"
 #include "BootloaderWindow.h"
+#include "FullImage.h"
 #include "PICProgram.h"
 #include "frame.h"
 
@@ -45,30 +46,6 @@ constexpr int kStartMs = 5000;
 constexpr int kWriteLimitMs = 60000;
 constexpr double kAimPercent = 3.0;
 const QString kDoneStatus = QStringLiteral("Status : Writing Config -> OK");
-
-QByteArray record(int address, int type, const QByteArray &data) {
-    QByteArray body = char(data.size()) + QByteArray(1, char(address >> 8)) + char(address & 0xFF) +
-                      char(type) + data;
-    quint8 sum = 0;
-    for (char c : body)
-        sum = quint8(sum - quint8(c));
-    return ':' + (body + char(sum)).toHex().toUpper() + '\n';
-}
-
-// Program words at every even address, 1024 EEPROM bytes, 14 configuration bytes.
-QByteArray fullImage() {
-    QByteArray hex, data(16, 0);
-    for (int address = 0; address < 0x10000; address += 16) {
-        for (int k = 0; k < 16; ++k)
-            data[k] = char((address + k) * 7);
-        hex += record(address, 0, data);
-    }
-    hex += record(0, 4, QByteArray::fromHex("00F0"));
-    for (int address = 0; address < zq::boot::kEepromSize; address += 16)
-        hex += record(address, 0, data);
-    hex += record(0, 4, QByteArray::fromHex("0030"));
-    return hex + record(0, 0, QByteArray(zq::boot::kConfigSize, 0x11)) + record(0, 1, {});
-}
 
 void dropDebugLines(QtMsgType type, const QMessageLogContext &, const QString &message) {
     // Edition 5 prints every frame byte; the offscreen platform warns about fixed sizes.
@@ -226,7 +203,7 @@ int main(int argc, char **argv) {
     QTemporaryDir dir;
     const QString hexPath = dir.filePath("full.hex");
     QFile file(hexPath);
-    const QByteArray image = fullImage();
+    const QByteArray image = bench::fullImage();
     if (!file.open(QIODevice::WriteOnly) || file.write(image) != image.size())
         return 1;
     file.close();

@@ -12,48 +12,13 @@
 #include <vector>
 
 #include "BootloaderProtocol.h"
+#include "FullImage.h"
 #include "PICProgram.h"
 
 namespace {
 
 constexpr int kDefaultRuns = 21;
-constexpr int kRecordBytes = 16;
 constexpr double kSequenceAimMs = 10.0;
-
-QByteArray record(int address, int type, const QByteArray &data) {
-    QByteArray body;
-    body.append(char(data.size()));
-    body.append(char(address >> 8));
-    body.append(char(address & 0xFF));
-    body.append(char(type));
-    body.append(data);
-    quint8 sum = 0;
-    for (char c : body)
-        sum = quint8(sum + quint8(c));
-    body.append(char(quint8(-sum)));
-    return ':' + body.toHex().toUpper() + '\n';
-}
-
-// Program words at every even address 0..0xFFFF, 1024 EEPROM bytes, 14 config bytes.
-QByteArray fullImage() {
-    QByteArray hex;
-    QByteArray data(kRecordBytes, 0);
-    for (int address = 0; address < 0x10000; address += kRecordBytes) {
-        for (int k = 0; k < kRecordBytes; ++k)
-            data[k] = char((address + k) * 7);
-        hex += record(address, 0x00, data);
-    }
-    hex += record(0, 0x04, QByteArray::fromHex("00F0"));
-    for (int address = 0; address < zq::boot::kEepromSize; address += kRecordBytes) {
-        for (int k = 0; k < kRecordBytes; ++k)
-            data[k] = char(address + k);
-        hex += record(address, 0x00, data);
-    }
-    hex += record(0, 0x04, QByteArray::fromHex("0030"));
-    hex += record(0, 0x00, QByteArray::fromHex("112233445566778899AABBCCDDEE"));
-    hex += record(0, 0x01, QByteArray());
-    return hex;
-}
 
 // Each PICProgram logs its destruction; that would drown the figures.
 void dropDebugLines(QtMsgType type, const QMessageLogContext &, const QString &message) {
@@ -76,7 +41,7 @@ int main(int argc, char **argv) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("full.hex"));
     QFile file(path);
-    const QByteArray image = fullImage();
+    const QByteArray image = bench::fullImage();
     if (!dir.isValid() || !file.open(QIODevice::WriteOnly) || file.write(image) != image.size()) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return 1;

@@ -7,6 +7,7 @@ add_library(zq_firmware_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/BootloaderProtocol.h
   ${CMAKE_CURRENT_LIST_DIR}/PICProgram.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FirstIndex.h
+  ${CMAKE_CURRENT_LIST_DIR}/HexRecord.h
   ${CMAKE_CURRENT_LIST_DIR}/PICProgram.h
 )
 target_include_directories(zq_firmware_core PUBLIC ${CMAKE_CURRENT_LIST_DIR})

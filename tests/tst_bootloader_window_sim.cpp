@@ -15,6 +15,7 @@
 #include <functional>
 
 #include "BootloaderWindow.h"
+#include "HexRecord.h"
 
 namespace {
 
@@ -27,13 +28,7 @@ QByteArray hex(const char *text) {
 }
 
 QByteArray record(int address, const QByteArray &data, int type = 0) {
-    QByteArray body = char(data.size()) + hex("0000") + char(type) + data;
-    body[1] = char(address >> 8);
-    body[2] = char(address & 0xFF);
-    quint8 sum = 0;
-    for (char c : body)
-        sum = quint8(sum - quint8(c));
-    return ':' + (body + char(sum)).toHex().toUpper() + '\n';
+    return zq::hex::record(type, address, data);
 }
 
 QByteArray pattern(int seed) {

@@ -17,6 +17,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "HexRecord.h"
+#include "HexText.h"
 #include "PICProgram.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -35,38 +37,9 @@ constexpr long kMaxPeakGrowthKiB = 64 * 1024;
 constexpr int kChildDeadlineMs = 120000;
 constexpr int kChunkBytes = 1 << 20;
 
-// "ADDR:WORD ..." in file order, upper-case hex.
-QString programText(const PICProgram &p) {
-    QStringList parts;
-    for (const ProgramWord &w : p.programWords())
-        parts << QStringLiteral("%1:%2")
-                     .arg(quint32(w.address), 4, 16, QChar('0'))
-                     .arg(w.word, 4, 16, QChar('0'));
-    return parts.join(' ').toUpper();
-}
-
-QString eepromText(const PICProgram &p) {
-    QStringList parts;
-    for (const EepromByte &e : p.eepromBytes())
-        parts << QStringLiteral("%1:%2")
-                     .arg(e.address, 4, 16, QChar('0'))
-                     .arg(e.value, 2, 16, QChar('0'));
-    return parts.join(' ').toUpper();
-}
-
-// One record with its checksum, as a tool would write it.
+// One record with its checksum, as a tool would write it, its data given in hex digits.
 QByteArray record(int type, int address, const QByteArray &hexData) {
-    const QByteArray data = QByteArray::fromHex(hexData);
-    QByteArray body;
-    body.append(char(data.size()));
-    body.append(char(address >> 8));
-    body.append(char(address & 0xFF));
-    body.append(char(type));
-    body.append(data);
-    quint8 sum = 0;
-    for (char c : body)
-        sum = quint8(sum - quint8(c));
-    return ':' + (body + char(sum)).toHex().toUpper() + '\n';
+    return zq::hex::record(type, address, QByteArray::fromHex(hexData));
 }
 
 QByteArray randomBytes(std::mt19937 &random, int count) {

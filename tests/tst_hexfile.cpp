@@ -4,30 +4,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "HexText.h"
 #include "PICProgram.h"
-
-namespace {
-
-// "ADDR:WORD ..." in file order, upper-case hex.
-QString programText(const PICProgram &p) {
-    QStringList parts;
-    for (const ProgramWord &w : p.programWords())
-        parts << QStringLiteral("%1:%2")
-                     .arg(quint32(w.address), 4, 16, QChar('0'))
-                     .arg(w.word, 4, 16, QChar('0'));
-    return parts.join(' ').toUpper();
-}
-
-QString eepromText(const PICProgram &p) {
-    QStringList parts;
-    for (const EepromByte &e : p.eepromBytes())
-        parts << QStringLiteral("%1:%2")
-                     .arg(e.address, 4, 16, QChar('0'))
-                     .arg(e.value, 2, 16, QChar('0'));
-    return parts.join(' ').toUpper();
-}
-
-} // namespace
 
 class TestHexFile : public QObject {
     Q_OBJECT

@@ -32,6 +32,7 @@
 
 #include "BootloaderWindow.h"
 #include "ConnectionWindow.h"
+#include "HexRecord.h"
 #include "MainWindow.h"
 #include "Wire.h"
 #include "frame.h"
@@ -212,32 +213,23 @@ quint8 eepromByte(int address) {
 }
 const QByteArray kConfig = QByteArray::fromHex("0102031F1E8181000F0FC00FE040");
 
-QByteArray hexRecord(int type, int address, const QByteArray &data) {
-    QByteArray body = char(data.size()) + QByteArray(1, char(address >> 8)) + char(address & 0xFF) +
-                      char(type) + data;
-    quint8 sum = 0;
-    for (char c : body)
-        sum = quint8(sum - quint8(c));
-    return ':' + (body + char(sum)).toHex().toUpper() + '\n';
-}
-
 QByteArray fullImage() {
     QByteArray hex;
     for (int a = 0x0300; a < 0x10000; a += 16) {
         QByteArray data;
         for (int i = 0; i < 16; ++i)
             data.append(char(programByte(a + i)));
-        hex += hexRecord(0, a, data);
+        hex += zq::hex::record(0, a, data);
     }
-    hex += hexRecord(4, 0, QByteArray::fromHex("00F0"));
+    hex += zq::hex::record(4, 0, QByteArray::fromHex("00F0"));
     for (int a = 0; a < 1024; a += 16) {
         QByteArray data;
         for (int i = 0; i < 16; ++i)
             data.append(char(eepromByte(a + i)));
-        hex += hexRecord(0, a, data);
+        hex += zq::hex::record(0, a, data);
     }
-    hex += hexRecord(4, 0, QByteArray::fromHex("0030"));
-    return hex + hexRecord(0, 0, kConfig) + hexRecord(1, 0, {});
+    hex += zq::hex::record(4, 0, QByteArray::fromHex("0030"));
+    return hex + zq::hex::record(0, 0, kConfig) + zq::hex::record(1, 0, {});
 }
 
 QByteArray expectedProgram() {

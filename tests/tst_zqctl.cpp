@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "HexRecord.h"
 #include "HexWriter.h"
 #include "PICProgram.h"
 #include "Pty.h"
@@ -81,20 +82,6 @@ private:
     QString path_;
 };
 
-QByteArray record(int type, int address, const QByteArray &data) {
-    QByteArray bytes;
-    bytes += char(data.size());
-    bytes += char(address >> 8);
-    bytes += char(address & 0xFF);
-    bytes += char(type);
-    bytes += data;
-    quint8 sum = 0;
-    for (char b : bytes)
-        sum = quint8(sum + quint8(b));
-    bytes += char(quint8(-sum));
-    return ':' + bytes.toHex().toUpper() + '\n';
-}
-
 // A firmware image in the writable program range, a partly filled EEPROM and
 // the 14 configuration bytes, each byte a function of its address.
 struct Image {
@@ -104,19 +91,19 @@ struct Image {
     QByteArray file;
 
     Image() : program(0x10000 - 0x300, '\0'), eeprom(1024, '\0') {
-        file += record(4, 0, QByteArray::fromHex("0000"));
+        file += zq::hex::record(4, 0, QByteArray::fromHex("0000"));
         for (int i = 0; i < program.size(); ++i)
             program[i] = char((i * 31 + 7) >> 3);
         for (int at = 0; at < program.size(); at += 16)
-            file += record(0, 0x300 + at, program.mid(at, 16));
+            file += zq::hex::record(0, 0x300 + at, program.mid(at, 16));
         for (int i = 0; i < 600; ++i)
             eeprom[i] = char(i * 13 + 1);
-        file += record(4, 0, QByteArray::fromHex("00F0"));
+        file += zq::hex::record(4, 0, QByteArray::fromHex("00F0"));
         for (int at = 0; at < 600; at += 16)
-            file += record(0, at, eeprom.mid(at, qMin(16, 600 - at)));
+            file += zq::hex::record(0, at, eeprom.mid(at, qMin(16, 600 - at)));
         config = QByteArray::fromHex("00220F0E00810085000F00C0000F0040");
         config.truncate(14);
-        file += record(4, 0, QByteArray::fromHex("0030")) + record(0, 0, config);
+        file += zq::hex::record(4, 0, QByteArray::fromHex("0030")) + zq::hex::record(0, 0, config);
         file += ":00000001FF\n";
     }
 };

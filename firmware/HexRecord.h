@@ -1,0 +1,26 @@
+#pragma once
+// One Intel HEX record as tools write it: ':', the byte count, the 16-bit
+// address, the type, the data and the two's-complement checksum, in upper-case
+// hex digits, ended by a line feed.
+
+#include <QByteArray>
+
+namespace zq::hex {
+
+enum RecordType : int { DataRecord = 0x00, EndOfFileRecord = 0x01, ExtendedLinearAddress = 0x04 };
+
+inline QByteArray record(int type, int address, const QByteArray &data) {
+    QByteArray bytes;
+    bytes.append(char(data.size()));
+    bytes.append(char(address >> 8));
+    bytes.append(char(address & 0xFF));
+    bytes.append(char(type));
+    bytes.append(data);
+    quint8 sum = 0;
+    for (const char b : qAsConst(bytes))
+        sum = quint8(sum + quint8(b));
+    bytes.append(char(quint8(-sum)));
+    return ':' + bytes.toHex().toUpper() + '\n';
+}
+
+} // namespace zq::hex
