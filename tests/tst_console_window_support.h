@@ -33,7 +33,6 @@ inline QByteArray bytes(std::initializer_list<int> values) {
     return out;
 }
 
-
 inline void answerPasswordWith(const QString &text, bool confirmed = true) {
     zq::console::passwordPrompt() = [=](QWidget *, const QString &) {
         return zq::console::PasswordAnswer{confirmed, text};
@@ -76,6 +75,15 @@ public:
         return nullptr;
     }
     QTextEdit *messages() const { return child<QTextEdit>("messages_textEdit"); }
+    QString messageText() const { return messages()->toPlainText(); }
+    QString label(const char *objectName) const {
+        return child<QLabel>(QString::fromLatin1(objectName))->text();
+    }
+    void click(const QString &text) const {
+        QAbstractButton *b = button(text);
+        QVERIFY2(b, qPrintable(text));
+        b->click();
+    }
     void trigger(const char *actionName) const {
         window->findChild<QAction *>(QString::fromLatin1(actionName))->trigger();
     }

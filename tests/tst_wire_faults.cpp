@@ -36,49 +36,18 @@
 #include "MainWindow.h"
 #include "Wire.h"
 #include "frame.h"
+#include "tst_console_window_support.h"
 #include "uart.h"
 
 namespace {
 
-constexpr int kSimStartMs = 5000;
+using namespace console_test;
+
 constexpr int kExchangeMs = 5000;
 constexpr int kTickMs = 10;
 const char kListedDevice[] = "/dev/ttyS0";
 bool privateNamespace = false;
 bool madePlaceholder = false; // /dev/ttyS0 was missing: removed again at the end
-
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
-
-// The link's diagnostics, from the GUI and the sender thread; the sender's
-// "Send : " lines and frame bytes are left out.
-std::mutex diagnosticsMutex;
-QStringList diagnostics;
-void captureDiagnostics(QtMsgType type, const QMessageLogContext &, const QString &message) {
-    if (type != QtDebugMsg) {
-        if (!message.contains(QLatin1String("propagateSizeHints")))
-            fprintf(stderr, "%s\n", qPrintable(message));
-        return;
-    }
-    if (message.startsWith(QLatin1String("Send :")) || message.at(0).isDigit())
-        return;
-    std::lock_guard<std::mutex> lock(diagnosticsMutex);
-    diagnostics.append(message);
-}
-QStringList takeDiagnostics() {
-    std::lock_guard<std::mutex> lock(diagnosticsMutex);
-    QStringList out;
-    out.swap(diagnostics);
-    return out;
-}
-QStringList peekDiagnostics() {
-    std::lock_guard<std::mutex> lock(diagnosticsMutex);
-    return diagnostics;
-}
 
 // Runs the event loop until `done`. QTRY_* sleeps 10 ms between turns of the
 // loop and each exchange needs two turns.
@@ -90,11 +59,6 @@ bool waitUntil(const std::function<bool()> &done, int ms) {
     while (!done() && elapsed.elapsed() < ms)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     return done();
-}
-
-void processDeferredDeletes() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
 }
 
 QByteArray readFile(const QString &path) {
@@ -164,43 +128,6 @@ public:
 
 private:
     QString logPath_;
-};
-
-// A console window of edition 5 on its own port; the window goes before the port.
-class Console {
-public:
-    explicit Console(const QString &portPath) {
-        port.setPortName(portPath);
-        port.open(QIODevice::ReadWrite);
-        window = std::make_unique<MainWindow>(nullptr, &port);
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (w->objectName() == QLatin1String("main_window") && w->isVisible() &&
-                w->windowTitle() == QLatin1String("ZQ-Interface"))
-                top = w;
-    }
-    ~Console() {
-        window.reset();
-        processDeferredDeletes();
-    }
-    void click(const QString &text) const {
-        for (QAbstractButton *b : top->findChildren<QAbstractButton *>())
-            if (b->text() == text)
-                return b->click();
-        QFAIL(qPrintable(text));
-    }
-    void trigger(const char *action) const {
-        window->findChild<QAction *>(QString::fromLatin1(action))->trigger();
-    }
-    QString label(const char *name) const {
-        return top->findChild<QLabel *>(QString::fromLatin1(name))->text();
-    }
-    QString messages() const {
-        return top->findChild<QTextEdit *>(QStringLiteral("messages_textEdit"))->toPlainText();
-    }
-
-    QSerialPort port;
-    std::unique_ptr<MainWindow> window;
-    QWidget *top = nullptr;
 };
 
 // A HEX image that fills every program block the write covers, the whole
@@ -336,7 +263,15 @@ class TestWireFaults : public QObject {
 
 private slots:
     void initTestCase() {
-        qInstallMessageHandler(captureDiagnostics);
+        // The link's diagnostics; the "Send : " lines and frame bytes are left out.
+        DebugCapture::install([](QtMsgType type, const QString &message) {
+            if (type != QtDebugMsg) {
+                if (!message.contains(QLatin1String("propagateSizeHints")))
+                    fprintf(stderr, "%s\n", qPrintable(message));
+                return false;
+            }
+            return !message.startsWith(QLatin1String("Send :")) && !message.at(0).isDigit();
+        });
         QVERIFY(!qEnvironmentVariable("ZQ_SIM").isEmpty());
         QVERIFY(dir.isValid());
         // ReceivedMessages.txt goes to the working directory.
@@ -348,7 +283,7 @@ private slots:
 
     void init() {
         QFile::remove(QStringLiteral("ReceivedMessages.txt"));
-        takeDiagnostics();
+        DebugCapture::take();
     }
 
     void cleanupTestCase() {
@@ -389,7 +324,7 @@ private slots:
         // was never held up for anything like the answer wait.
         QVERIFY2(worstTickGap < 1000, qPrintable(QString::number(worstTickGap)));
         QCOMPARE(console.label("i_softwareVersion_label"), QStringLiteral("Software Version :"));
-        QCOMPARE(console.messages(), QString());
+        QCOMPARE(console.messageText(), QString());
 
         // 0x12 waits behind 0x0E; the reset drops it and frees the sender, so
         // the next command goes out long before the wait would have ended.
@@ -492,21 +427,21 @@ private slots:
         console.click(QStringLiteral("EEPROM Status")); // after the answer wait
         QVERIFY(sim.waitForReceived(2, kExchangeMs));
         // Give the sound answer time to come in, and to be ignored.
-        waitUntil([&] { return peekDiagnostics().size() >= expected.size(); }, 500);
+        waitUntil([&] { return DebugCapture::lines().size() >= expected.size(); }, 500);
         QTest::qWait(200);
-        QCOMPARE(takeDiagnostics(), expected);
+        QCOMPARE(DebugCapture::take(), expected);
         QCOMPARE(console.label("i_softwareVersion_label"), QStringLiteral("Software Version :"));
-        QCOMPARE(console.messages(), QString());
+        QCOMPARE(console.messageText(), QString());
         QCOMPARE(receivedLog(), QList<QByteArray>());
 
         console.trigger("actionResetUartQueue");
         console.click(QStringLiteral("EEPROM Status"));
-        QVERIFY(waitUntil([&] { return !console.messages().isEmpty(); }, kExchangeMs));
-        QVERIFY2(
-            console.messages().endsWith(" : Reading EEPROM Status -> 0 write operation failed\n"),
-            qPrintable(console.messages()));
+        QVERIFY(waitUntil([&] { return !console.messageText().isEmpty(); }, kExchangeMs));
+        QVERIFY2(console.messageText().endsWith(
+                     " : Reading EEPROM Status -> 0 write operation failed\n"),
+                 qPrintable(console.messageText()));
         QCOMPARE(receivedLog(), QList<QByteArray>{eepromStatus});
-        QCOMPARE(takeDiagnostics(), QStringList());
+        QCOMPARE(DebugCapture::take(), QStringList());
     }
 
     // Garbage before every answer: each byte is one diagnostic, and every
@@ -535,7 +470,7 @@ private slots:
         QStringList expected;
         for (int i = 0; i < 6 * noise; ++i)
             expected << QStringLiteral("Frame error, rFrameCounter = 0");
-        QCOMPARE(takeDiagnostics(), expected);
+        QCOMPARE(DebugCapture::take(), expected);
     }
 
     // The unit's own error reports among the poll's answers: each one is a
@@ -562,7 +497,7 @@ private slots:
         const QString report = QStringLiteral(" : Receiving Error -> Base = 3; Error Num = 3");
         const QString flashed = QStringLiteral(
             " : Command Generate Flash with Trigger 1 OK. For more information, read flash status");
-        const QStringList lines = console.messages().split('\n', Qt::SkipEmptyParts);
+        const QStringList lines = console.messageText().split('\n', Qt::SkipEmptyParts);
         int reports = 0;
         for (const QString &line : lines) {
             QVERIFY2(line.endsWith(report) || line.endsWith(flashed), qPrintable(line));
@@ -570,7 +505,7 @@ private slots:
         }
         QVERIFY2(reports >= 5, qPrintable(QString::number(reports)));
         QCOMPARE(receivedLog().count(bytes({62, 3, 3})), reports);
-        QCOMPARE(takeDiagnostics(), QStringList());
+        QCOMPARE(DebugCapture::take(), QStringList());
     }
 
     // The unit unplugged (its simulator killed) in the middle of a firmware
@@ -598,7 +533,7 @@ private slots:
         QVERIFY(firmware);
         startWrite(*firmware);
         QVERIFY(sim->waitForReceived(2 + 100, 30000)); // well into the program blocks
-        takeDiagnostics();
+        DebugCapture::take();
         ::kill(pid_t(sim->process.processId()), SIGKILL);
         QVERIFY(sim->process.waitForFinished());
 
@@ -617,7 +552,7 @@ private slots:
 
         qInfo("%.3f s of CPU in %.3f s after the unit went away", cpu, wallSeconds);
         // Each frame handed over since is a failed write, said as such.
-        const QStringList afterKill = takeDiagnostics();
+        const QStringList afterKill = DebugCapture::take();
         QVERIFY(!afterKill.isEmpty());
         for (const QString &line : afterKill)
             QVERIFY2(line.startsWith(QLatin1String("Writing Serial Port error : ")),
@@ -626,8 +561,8 @@ private slots:
         processDeferredDeletes();
         QTRY_VERIFY(firmware.isNull());
         QVERIFY(start.topLevel()->isVisible());
-        QTRY_VERIFY(peekDiagnostics().contains(QStringLiteral("Destroy uart")));
-        QVERIFY(peekDiagnostics().contains(QStringLiteral("Destroy BW")));
+        QTRY_VERIFY(DebugCapture::lines().contains(QStringLiteral("Destroy uart")));
+        QVERIFY(DebugCapture::lines().contains(QStringLiteral("Destroy BW")));
 
         // A unit plugged in again: the start window connects the console to it.
         sim = std::make_unique<Sim>(QStringList(), logPath("back.log"));
