@@ -11,4 +11,4 @@ zq_add_qtest(tst_wire_faults
 # 100 000 exchanges with 1 % of the answers lost, in every build (about 30 s,
 # 45 s under the address sanitizer); ZQ_SOAK_EXCHANGES changes the count.
 zq_add_qtest(tst_soak SOURCES tst_soak.cpp LIBS zq_console_ed5 zq_sim_core Qt5::Widgets
-  TIMEOUT 240)
+  TIMEOUT 600)
