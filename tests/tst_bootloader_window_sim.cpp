@@ -16,12 +16,14 @@
 
 #include "BootloaderWindow.h"
 #include "HexRecord.h"
+#include "SimSupport.h"
 
 namespace {
 
+using namespace sim_support;
+
 constexpr int kExchangeMs = 5000;
 constexpr int kWholeWriteMs = 15000; // unpaced it takes well under a second
-constexpr int kTickMs = 10;
 
 QByteArray hex(const char *text) {
     return QByteArray::fromHex(text);
@@ -67,23 +69,6 @@ QByteArray column1(const QTableWidget *table) {
         bytes += item && !item->text().isEmpty() ? char(item->text().toInt()) : '?';
     }
     return bytes;
-}
-
-QByteArray readFile(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Runs the event loop until `done`. QTRY_* sleeps 10 ms between turns of the
-// loop and each exchange needs two turns: a write would take twenty seconds.
-bool waitUntil(const std::function<bool()> &done, int ms) {
-    QElapsedTimer elapsed;
-    elapsed.start();
-    QTimer tick; // wakes the loop to look at `done` when nothing else happens
-    tick.start(kTickMs);
-    while (!done() && elapsed.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
 }
 
 void quiet(QtMsgType type, const QMessageLogContext &, const QString &message) {
@@ -164,16 +149,8 @@ private slots:
         QVERIFY(waitUntil([this] { return !window->isSending(); }, kWholeWriteMs));
         QTRY_COMPARE_WITH_TIMEOUT(status(), QString("Status : Writing Config -> OK"), kExchangeMs);
 
-        ::kill(pid_t(sim.processId()), SIGUSR1);
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath("dump/config.bin")), kExchangeMs);
-        const QByteArray program = readFile(dir.filePath("dump/program.bin"));
-        const QByteArray expected = expectedProgram();
-        QCOMPARE(program.size(), expected.size());
-        for (int block = 0; block < program.size(); block += 64) // names the first wrong block
-            QVERIFY2(program.mid(block, 64) == expected.mid(block, 64),
-                     qPrintable(QString::number(block, 16)));
-        QCOMPARE(readFile(dir.filePath("dump/eeprom.bin")), expectedEeprom());
-        QCOMPARE(readFile(dir.filePath("dump/config.bin")), kConfig);
+        compareDump(sim.processId(), dir.filePath("dump"), expectedProgram(), expectedEeprom(),
+                    kConfig, kExchangeMs);
     }
 
     void tablesReadEditAndWrite() {

@@ -34,6 +34,7 @@
 #include "ConnectionWindow.h"
 #include "HexRecord.h"
 #include "MainWindow.h"
+#include "SimSupport.h"
 #include "Wire.h"
 #include "frame.h"
 #include "tst_console_window_support.h"
@@ -42,29 +43,12 @@
 namespace {
 
 using namespace console_test;
+using namespace sim_support;
 
 constexpr int kExchangeMs = 5000;
-constexpr int kTickMs = 10;
 const char kListedDevice[] = "/dev/ttyS0";
 bool privateNamespace = false;
 bool madePlaceholder = false; // /dev/ttyS0 was missing: removed again at the end
-
-// Runs the event loop until `done`. QTRY_* sleeps 10 ms between turns of the
-// loop and each exchange needs two turns.
-bool waitUntil(const std::function<bool()> &done, int ms) {
-    QElapsedTimer elapsed;
-    elapsed.start();
-    QTimer tick; // wakes the loop to look at `done` when nothing else happens
-    tick.start(kTickMs);
-    while (!done() && elapsed.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
-}
-
-QByteArray readFile(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The payloads of ReceivedMessages.txt, "=> <date>: b0|b1|...|" per line.
 QList<QByteArray> receivedLog() {
@@ -380,16 +364,8 @@ private slots:
             order << r.payload.left(11);
         QCOMPARE(order, writeSequencePrefixes());
 
-        ::kill(pid_t(sim.process.processId()), SIGUSR1);
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath("dump/config.bin")), kExchangeMs);
-        const QByteArray program = readFile(dir.filePath("dump/program.bin"));
-        const QByteArray expected = expectedProgram();
-        QCOMPARE(program.size(), expected.size());
-        for (int block = 0; block < program.size(); block += 64) // names the first wrong block
-            QVERIFY2(program.mid(block, 64) == expected.mid(block, 64),
-                     qPrintable(QString::number(block, 16)));
-        QCOMPARE(readFile(dir.filePath("dump/eeprom.bin")), expectedEeprom());
-        QCOMPARE(readFile(dir.filePath("dump/config.bin")), kConfig);
+        compareDump(sim.process.processId(), dir.filePath("dump"), expectedProgram(),
+                    expectedEeprom(), kConfig, kExchangeMs);
     }
 
     // A spoilt answer (the version, the first one) stops the receiver: the

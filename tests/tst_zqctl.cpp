@@ -12,6 +12,7 @@
 #include "HexWriter.h"
 #include "PICProgram.h"
 #include "Pty.h"
+#include "SimSupport.h"
 #include "Unit.h"
 #include "frame.h"
 
@@ -21,6 +22,8 @@
 #include <unistd.h>
 
 namespace {
+
+using namespace sim_support;
 
 constexpr int kProcessWaitMs = 60000;
 constexpr int kCorruptedEepromAddress = 0x123;
@@ -107,11 +110,6 @@ struct Image {
         file += ":00000001FF\n";
     }
 };
-
-QByteArray readFile(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 bool writeFile(const QString &path, const QByteArray &bytes) {
     QFile f(path);
