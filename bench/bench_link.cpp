@@ -80,6 +80,24 @@ private:
     std::thread thread_;
 };
 
+// The command of every exchange, the one-byte version request without a
+// checksum; its answer frame is 0F 0F 02 0D 00 00 AA.
+const QByteArray &requestFrame() {
+    static const QByteArray frame = [] {
+        const quint8 payload = 0x0D;
+        quint8 bytes[zq::kMaxFrameLength];
+        const qint16 n = zq::buildFrame(&payload, 1, false, bytes);
+        return QByteArray(reinterpret_cast<const char *>(bytes), n);
+    }();
+    return frame;
+}
+constexpr int kAnswerFrameBytes = 7;
+
+void openOn(QSerialPort &port, const PtyPair &pty) {
+    port.setPortName(QString::fromLocal8Bit(pty.name));
+    port.open(QIODevice::ReadWrite);
+}
+
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
@@ -90,15 +108,13 @@ std::vector<double> rawPingPong(int exchanges) {
     Peer peer(pty.master);
     std::vector<double> us;
     QElapsedTimer t;
-    const quint8 payload = 0x0D;
-    quint8 frame[zq::kMaxFrameLength];
-    const qint16 n = zq::buildFrame(&payload, 1, false, frame);
+    const QByteArray &frame = requestFrame();
     for (int i = 0; i < exchanges; ++i) {
         t.start();
-        (void)!::write(pty.slave, frame, size_t(n));
+        (void)!::write(pty.slave, frame.constData(), size_t(frame.size()));
         int got = 0;
         char buf[64];
-        while (got < 7) { // 0F 0F 02 0D 00 00 AA
+        while (got < kAnswerFrameBytes) {
             pollfd p{pty.slave, POLLIN, 0};
             ::poll(&p, 1, 1000);
             const ssize_t r = ::read(pty.slave, buf, sizeof buf);
@@ -116,12 +132,7 @@ std::vector<double> qtPingPong(int exchanges) {
     PtyPair pty;
     Peer peer(pty.master);
     QSerialPort port;
-    port.setPortName(QString::fromLocal8Bit(pty.name));
-    port.open(QIODevice::ReadWrite);
-    const quint8 payload = 0x0D;
-    quint8 frame[zq::kMaxFrameLength];
-    const qint16 n = zq::buildFrame(&payload, 1, false, frame);
-    const QByteArray bytes(reinterpret_cast<const char *>(frame), n);
+    openOn(port, pty);
     int got = 0;
     QObject::connect(&port, &QSerialPort::readyRead, [&] { got += int(port.readAll().size()); });
     std::vector<double> us;
@@ -129,9 +140,9 @@ std::vector<double> qtPingPong(int exchanges) {
     for (int i = 0; i < exchanges; ++i) {
         got = 0;
         t.start();
-        port.write(bytes);
+        port.write(requestFrame());
         port.flush();
-        while (got < 7)
+        while (got < kAnswerFrameBytes)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         us.push_back(t.nsecsElapsed() / 1000.0);
     }
@@ -142,8 +153,7 @@ std::vector<double> linkRoundTrip(int exchanges) {
     PtyPair pty;
     Peer peer(pty.master);
     QSerialPort port;
-    port.setPortName(QString::fromLocal8Bit(pty.name));
-    port.open(QIODevice::ReadWrite);
+    openOn(port, pty);
     std::vector<double> us;
     {
         uart link(&port, 3); // edition 3: no per-byte "Send : " lines in the figure
@@ -165,8 +175,7 @@ std::vector<double> linkRoundTrip(int exchanges) {
 double idleCpuPercent(int seconds) {
     PtyPair pty;
     QSerialPort port;
-    port.setPortName(QString::fromLocal8Bit(pty.name));
-    port.open(QIODevice::ReadWrite);
+    openOn(port, pty);
     uart link(&port, 5);
     rusage before{}, after{};
     ::getrusage(RUSAGE_SELF, &before);
@@ -177,8 +186,8 @@ double idleCpuPercent(int seconds) {
     idle.exec();
     ::getrusage(RUSAGE_SELF, &after);
     auto secs = [](const timeval &tv) { return double(tv.tv_sec) + tv.tv_usec / 1e6; };
-    const double cpu = secs(after.ru_utime) - secs(before.ru_utime) + secs(after.ru_stime) -
-                       secs(before.ru_stime);
+    const double cpu =
+        secs(after.ru_utime) - secs(before.ru_utime) + secs(after.ru_stime) - secs(before.ru_stime);
     return 100.0 * cpu / (wall.elapsed() / 1000.0);
 }
 
