@@ -1,7 +1,7 @@
 #pragma once
 // Feeds a long run of payloads (a firmware image is over a thousand) into a
 // link whose queue holds only uart::kQueueLimit entries: it tops the queue up
-// each time the sender takes an entry, so every payload goes out in order,
+// each time the link takes an entry to send, so every payload goes out in order,
 // the line never idles while payloads are pending, and the GUI thread never
 // blocks. A link reset abandons what is left.
 
