@@ -1,9 +1,4 @@
-# Shared window parts and the start window's settings mapping.
-add_library(zq_window_chrome STATIC
-  ${CMAKE_CURRENT_SOURCE_DIR}/WindowChrome.cpp ${CMAKE_CURRENT_SOURCE_DIR}/WindowChrome.h)
-target_include_directories(zq_window_chrome PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(zq_window_chrome PUBLIC Qt5::Widgets)
-
+# The start window's settings mapping.
 add_library(zq_app_core STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/PortSettings.cpp ${CMAKE_CURRENT_SOURCE_DIR}/PortSettings.h)
 target_include_directories(zq_app_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
