@@ -22,7 +22,7 @@ constexpr int kLayoutSpacing = 6;
 constexpr int kLayoutMargin = 11;
 } // namespace
 
-ConnectionWindow::ConnectionWindow(QWidget *parent) : QMainWindow(parent) {
+ConnectionWindow::ConnectionWindow(QWidget *parent, Choices choices) : QMainWindow(parent) {
     main_window = new QWidget;
     main_window->setObjectName(QStringLiteral("main_window"));
     main_horizontalLayout = new QHBoxLayout;
@@ -33,7 +33,7 @@ ConnectionWindow::ConnectionWindow(QWidget *parent) : QMainWindow(parent) {
     buildSettingsColumn();
     vLine1 = zq::ui::line(QFrame::VLine, QStringLiteral("vLine1"));
     main_horizontalLayout->addWidget(vLine1);
-    buildButtonColumn();
+    buildButtonColumn(choices);
 
     connect(scanPort_button, &QPushButton::clicked, this, &ConnectionWindow::scanPort);
     connect(connection_button, &QPushButton::clicked, this, &ConnectionWindow::connection);
@@ -104,7 +104,7 @@ void ConnectionWindow::buildSettingsColumn() {
     main_horizontalLayout->addLayout(verticalLayout_1);
 }
 
-void ConnectionWindow::buildButtonColumn() {
+void ConnectionWindow::buildButtonColumn(Choices choices) {
     verticalLayout_2 = new QVBoxLayout;
     verticalLayout_2->setObjectName(QStringLiteral("verticalLayout_2"));
     scanPort_button = new QPushButton(QStringLiteral("Scan Port"));
@@ -112,11 +112,12 @@ void ConnectionWindow::buildButtonColumn() {
     hLine21 = zq::ui::line(QFrame::HLine, QStringLiteral("hLine21"));
     interfaceWindow_radioButton = new QRadioButton(QStringLiteral("Interface Window"));
     interfaceWindow_radioButton->setObjectName(QStringLiteral("interfaceWindow_radioButton"));
-    interfaceWindow_radioButton->setChecked(true);
-    // The firmware window is reached only by unchecking the console choice,
-    // which no control offers: this second choice stays hidden.
+    interfaceWindow_radioButton->setChecked(choices == Choices::ConsoleOnly);
+    // In the consoles the firmware window is reached only by unchecking the
+    // console choice, which no control offers: this second choice stays hidden.
     bootloaderWindow_radioButton = new QRadioButton(QStringLiteral("Bootloader Window"));
-    bootloaderWindow_radioButton->setHidden(true);
+    bootloaderWindow_radioButton->setChecked(choices == Choices::FirmwareFirst);
+    bootloaderWindow_radioButton->setHidden(choices == Choices::ConsoleOnly);
     hLine22 = zq::ui::line(QFrame::HLine, QStringLiteral("hLine22"));
     connection_button = new QPushButton(QStringLiteral("Connection"));
     connection_button->setObjectName(QStringLiteral("connection_button"));

@@ -22,7 +22,11 @@ struct PortSettings;
 class ConnectionWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit ConnectionWindow(QWidget *parent = nullptr);
+    // Which windows a connection can open. The consoles keep the firmware
+    // window's choice hidden; the firmware program shows it, selected.
+    enum class Choices { ConsoleOnly, FirmwareFirst };
+
+    explicit ConnectionWindow(QWidget *parent = nullptr, Choices choices = Choices::ConsoleOnly);
     ~ConnectionWindow() override;
 
     // Shows "Connection failed"; a test may replace it to answer without a modal loop.
@@ -38,7 +42,7 @@ public slots:
 
 private:
     void buildSettingsColumn();
-    void buildButtonColumn();
+    void buildButtonColumn(Choices choices);
     QComboBox *addSettingRow(const char *layoutName, const char *labelName, const QString &label,
                              const char *boxName, const QStringList &items);
     void connectWith(const PortSettings &settings);
