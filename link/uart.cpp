@@ -174,7 +174,10 @@ void uart::readFrame() {
     }
     zq::FrameReceiver::Sink sink;
     sink.payload = [this](quint8 length, quint8 *buffer) { deliverPayload(length, buffer); };
-    sink.diagnostic = [](const QString &line) { qDebug().noquote() << line; };
+    sink.diagnostic = [this](const QString &line) {
+        qDebug().noquote() << line;
+        emit frameDiagnostic(line);
+    };
     if (!frames.feed(bytes, sink))
         emit receivedFrameError();
 }
