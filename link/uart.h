@@ -69,7 +69,7 @@ signals:
     void entryTaken();
     // resetUartQueue emptied the queue; whoever feeds a long sequence stops.
     void queueCleared();
-    // A frame, checksum or read diagnostic, as written to the debug output
+    // A frame or checksum diagnostic, as written to the debug output
     // (GUI thread), for a caller that recovers from a bad frame by itself.
     void frameDiagnostic(const QString &line);
 
