@@ -85,6 +85,7 @@ Options parseOptions(const QCoreApplication &app) {
         "console of the chosen edition and, after 0x33, acts as the bootloader.\n"
         "Stop it with Ctrl-C or SIGTERM; SIGUSR1 writes the memory dump at once.");
     p.addHelpOption();
+    p.addVersionOption();
     const QList<QCommandLineOption> options = {
         {"edition",
          "Behave like the unit firmware that the console of edition <N> (1 to 5) "
@@ -125,6 +126,8 @@ Options parseOptions(const QCoreApplication &app) {
         failOption(p.errorText());
     if (p.isSet("help"))
         p.showHelp(0);
+    if (p.isSet("version"))
+        p.showVersion(); // "zq-sim 1.0" on standard output, exit 0
     if (!p.positionalArguments().isEmpty())
         failOption(QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().at(0)));
 
@@ -359,6 +362,7 @@ int main(int argc, char *argv[]) {
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("zq-sim");
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZQ_VERSION));
     const Options options = parseOptions(app);
 
     const int signalFd = ::signalfd(-1, &handled, SFD_NONBLOCK | SFD_CLOEXEC);

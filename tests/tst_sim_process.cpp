@@ -206,6 +206,7 @@ void TstSimProcess::options_data() {
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("said");
     QTest::newRow("help") << QStringList{"--help"} << 0 << QByteArray("--corrupt-checksum");
+    QTest::newRow("version") << QStringList{"--version"} << 0 << QByteArray("zq-sim 1.0\n");
     QTest::newRow("edition 0") << QStringList{"--edition", "0"} << 2
                                << QByteArray("--edition takes a whole number from 1 to 5");
     QTest::newRow("drop 101") << QStringList{"--drop", "101"} << 2 << QByteArray("--drop");

@@ -399,6 +399,9 @@ private slots:
                 runZqctl(QStringList{"config", "read", "--out", configBackup, "--stay"} + port).out,
                 QString("Reading Version -> 1.4\nConfiguration: 14 bytes saved to %1\n")
                     .arg(configBackup));
+            // "-" is standard output, which then carries the file alone.
+            QCOMPARE(runZqctl(QStringList{"config", "read", "--out", "-", "--stay"} + port).out,
+                     QString::fromLatin1(zqctl::configHex(image_.config)));
         }
         // The backups are files the firmware window reads as well.
         PICProgram program;

@@ -65,6 +65,7 @@ private slots:
         row("bad timeout", "version --port p --timeout 0",
             "--timeout takes milliseconds from 1 to 600000, not '0'");
         row("unknown option", "version --port p --fast", "Unknown option 'fast'.");
+        row("program version", "--version", "zqctl 1.0\n");
     }
     void commandLine() {
         QFETCH(QString, args);

@@ -46,6 +46,10 @@ private:
     std::optional<QByteArray> readConfig();
     void verify(const QByteArray &eeprom, const QByteArray &config);
     bool saveHex(const QByteArray &hex);
+    bool toStdout() const { return inv_.values.value(QStringLiteral("out")) == QLatin1String("-"); }
+    QString outName() const {
+        return toStdout() ? QStringLiteral("standard output") : saveFile_.fileName();
+    }
 
     // Records the worst outcome: no answer outranks a failure.
     void failed(int code) { status_ = qMax(status_, code); }
@@ -126,6 +130,11 @@ bool BootSession::loadImage(const QByteArray &bytes, PICProgram &program) {
 
 bool BootSession::prepare() {
     if (name_ == QLatin1String("eeprom read") || name_ == QLatin1String("config read")) {
+        // "-" is standard output; then it carries the file alone.
+        if (toStdout()) {
+            out_.keepStdoutForData();
+            return true;
+        }
         // Opened now so that a wrong path is refused before the unit is touched;
         // the file appears only once it is complete.
         saveFile_.setFileName(inv_.values.value(QStringLiteral("out")));
@@ -314,6 +323,13 @@ void BootSession::verify(const QByteArray &eeprom, const QByteArray &config) {
 }
 
 bool BootSession::saveHex(const QByteArray &hex) {
+    if (toStdout()) {
+        if (Output::writeData(hex))
+            return true;
+        out_.complain(QStringLiteral("cannot write to standard output"));
+        failed(ExitFailed);
+        return false;
+    }
     if (saveFile_.write(hex) == hex.size() && saveFile_.commit())
         return true;
     out_.complain(
@@ -353,15 +369,15 @@ int BootSession::run() {
         }
     } else if (name_ == QLatin1String("eeprom read")) {
         if (const auto eeprom = readEeprom(); eeprom && saveHex(eepromHex(*eeprom)))
-            out_.result(QStringLiteral("saved"), QStringLiteral("EEPROM: %1 bytes saved to %2")
-                                                     .arg(eeprom->size())
-                                                     .arg(saveFile_.fileName()));
+            out_.result(
+                QStringLiteral("saved"),
+                QStringLiteral("EEPROM: %1 bytes saved to %2").arg(eeprom->size()).arg(outName()));
     } else if (name_ == QLatin1String("config read")) {
         if (const auto config = readConfig(); config && saveHex(configHex(*config)))
             out_.result(QStringLiteral("saved"),
                         QStringLiteral("Configuration: %1 bytes saved to %2")
                             .arg(config->size())
-                            .arg(saveFile_.fileName()));
+                            .arg(outName()));
     }
 
     const bool stay =

@@ -31,7 +31,7 @@ const OptionText kCommandOptions[] = {
     {"times", "T1[,T2..]", "Time before flash 1, then between flashes, 0-65535."},
     {"period", "MS", "Sequence test period, 1-65535 ms. Default 500."},
     {"energy", "E", "Sequence test energy level, 0-255. Default 0."},
-    {"out", "FILE", "Intel HEX file to write the bytes read into."},
+    {"out", "FILE", "Intel HEX file to write the bytes read into; - is standard output."},
     {"verify", nullptr, "Read the EEPROM and configuration back and compare them."},
     {"stay", nullptr, "Stay in the bootloader afterwards (default: start the program)."},
     {"force", nullptr, "Write even when the file has problems that 'hex-info' reports."},
@@ -212,6 +212,8 @@ QString programHelp() {
         "or a port error; 64 bad usage (nothing was sent).\n\nOptions:\n");
     text += wrapped(QStringLiteral("  -h, --help").leftJustified(kHelpColumn), kHelpColumn,
                     QStringLiteral("This help; after a command, that command's help."));
+    text += wrapped(QStringLiteral("  --version").leftJustified(kHelpColumn), kHelpColumn,
+                    QStringLiteral("The program's name and version."));
     for (const OptionText &o : kGlobalOptions)
         text += optionLine(o);
     text += QStringLiteral("\nCommands:\n");
@@ -271,6 +273,7 @@ ParseResult parseCommandLine(const QStringList &arguments) {
     QCommandLineParser parser;
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
+    parser.addOption(QCommandLineOption(QStringLiteral("version")));
     for (const OptionText &o : kGlobalOptions)
         parser.addOption(o.valueName ? QCommandLineOption(o.name, o.description, o.valueName)
                                      : QCommandLineOption(o.name, o.description));
@@ -282,6 +285,11 @@ ParseResult parseCommandLine(const QStringList &arguments) {
         return result;
     }
 
+    if (parser.isSet(QStringLiteral("version"))) {
+        result.kind = ParseResult::Version;
+        result.text = QStringLiteral("zqctl " ZQ_VERSION "\n");
+        return result;
+    }
     QStringList words = parser.positionalArguments();
     const bool help = parser.isSet(QStringLiteral("help"));
     if (words.isEmpty()) {

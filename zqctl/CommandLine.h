@@ -48,9 +48,10 @@ struct Invocation {
 };
 
 struct ParseResult {
-    enum Kind { Run, Help, UsageError } kind = UsageError;
+    // Help and Version print `text` on standard output and exit 0.
+    enum Kind { Run, Help, Version, UsageError } kind = UsageError;
     Invocation invocation;
-    QString text; // the help text, or the usage error (without "zqctl: ")
+    QString text; // the help or version text, or the usage error (without "zqctl: ")
 };
 
 // `arguments` without the program name.

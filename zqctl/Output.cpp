@@ -24,20 +24,27 @@ Output::Output(bool json) : json_(json), terminal_(::isatty(STDERR_FILENO) == 1)
 
 void Output::answer(const Printed &printed) {
     if (json_) {
-        put(stdout, QString::fromUtf8(QJsonDocument(printed.json).toJson(QJsonDocument::Compact)));
+        put(results_,
+            QString::fromUtf8(QJsonDocument(printed.json).toJson(QJsonDocument::Compact)));
         return;
     }
     for (const QString &line : printed.lines)
-        put(stdout, line);
+        put(results_, line);
 }
 
 void Output::result(const QString &kind, const QString &text, bool failed) {
     if (json_)
-        put(stdout,
+        put(results_,
             QString::fromUtf8(
                 QJsonDocument(noteJson(kind, text, failed)).toJson(QJsonDocument::Compact)));
     else
-        put(stdout, text);
+        put(results_, text);
+}
+
+bool Output::writeData(const QByteArray &bytes) {
+    const bool written =
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size());
+    return std::fflush(stdout) == 0 && written;
 }
 
 void Output::complain(const QString &text) {

@@ -7,6 +7,8 @@
 
 #include "AnswerText.h"
 
+#include <cstdio>
+
 namespace zqctl {
 
 class Output {
@@ -25,9 +27,15 @@ public:
     void endProgress();
 
     bool json() const { return json_; }
+    // Standard output carries a file (`--out -`): answers and results go to
+    // standard error instead, so that the file stays whole.
+    void keepStdoutForData() { results_ = stderr; }
+    // The file itself, on standard output.
+    static bool writeData(const QByteArray &bytes);
 
 private:
     bool json_;
+    FILE *results_ = stdout;
     bool terminal_; // standard error is a terminal: redraw one line in place
     QElapsedTimer started_;
     qint64 lastDrawMs_ = -1;

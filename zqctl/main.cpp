@@ -20,7 +20,7 @@ int main(int argc, char *argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("zqctl"));
 
     const ParseResult parsed = parseCommandLine(app.arguments().mid(1));
-    if (parsed.kind == ParseResult::Help) {
+    if (parsed.kind == ParseResult::Help || parsed.kind == ParseResult::Version) {
         std::fputs(qPrintable(parsed.text), stdout);
         return ExitOk;
     }
