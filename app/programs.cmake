@@ -4,13 +4,31 @@ add_library(zq_app_core STATIC
 target_include_directories(zq_app_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(zq_app_core PUBLIC Qt5::SerialPort)
 
-# The five programs share the start window's source; each is compiled against
-# its own edition's MainWindow.
-foreach(N 1 2 3 4 5)
-  add_executable(console${N}
+# One window program: main.cpp and the start window, compiled against edition
+# EDITION's MainWindow. main.cpp takes what differs between the programs from
+# these definitions:
+#   ZQ_PROGRAM        the application name
+#   ZQ_ICON           the window icon, by its hicolor name (resources/icons)
+#   ZQ_DESKTOP_ID     the menu entry the windows belong to; empty without one
+#   ZQ_FIRMWARE_FIRST the start window shows the firmware window's choice, selected
+function(zq_add_window_program name edition)
+  cmake_parse_arguments(P "FIRMWARE_FIRST" "ICON;DESKTOP_ID" "" ${ARGN})
+  add_executable(${name}
     ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/ConnectionWindow.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/ConnectionWindow.h)
-  target_link_libraries(console${N} PRIVATE zq_console_ed${N} zq_firmware_ui zq_app_core
+    ${CMAKE_CURRENT_SOURCE_DIR}/ConnectionWindow.h
+    ${PROJECT_SOURCE_DIR}/resources/icons/zq_icons.qrc)
+  target_compile_definitions(${name} PRIVATE ZQ_PROGRAM="${name}" ZQ_ICON="${P_ICON}"
+    ZQ_DESKTOP_ID="${P_DESKTOP_ID}" ZQ_FIRMWARE_FIRST=$<BOOL:${P_FIRMWARE_FIRST}>)
+  target_link_libraries(${name} PRIVATE zq_console_ed${edition} zq_firmware_ui zq_app_core
     zq_window_chrome zq_link Qt5::Widgets Qt5::SerialPort)
+endfunction()
+
+# The five consoles, one per edition; only the newest has a menu entry.
+foreach(N 1 2 3 4)
+  zq_add_window_program(console${N} ${N} ICON org.example.zq_console)
 endforeach()
+zq_add_window_program(console5 5 ICON org.example.zq_console DESKTOP_ID org.example.zq_console)
+# The firmware update: the newest edition's start window, firmware window first.
+zq_add_window_program(zq-firmware 5 FIRMWARE_FIRST
+  ICON org.example.zq_firmware DESKTOP_ID org.example.zq_firmware)
