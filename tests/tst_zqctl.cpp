@@ -3,7 +3,11 @@
 // by its exit status; and once against a scripted unit that stores a byte wrong.
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -18,6 +22,7 @@
 
 #include <atomic>
 #include <poll.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -110,6 +115,17 @@ struct Image {
         file += ":00000001FF\n";
     }
 };
+
+// The frames of a --log file without their time stamps: "> 0F 0F ..." or "< ...".
+QStringList logFrames(const QString &path) {
+    QStringList frames;
+    for (const QString &line : QString::fromUtf8(readFile(path)).split('\n')) {
+        const QString frame = line.section(' ', 2);
+        if (frame.startsWith("> ") || frame.startsWith("< "))
+            frames << frame;
+    }
+    return frames;
+}
 
 bool writeFile(const QString &path, const QByteArray &bytes) {
     QFile f(path);
@@ -278,14 +294,13 @@ private slots:
             QTest::newRow(name) << QString::fromLatin1(sim) << QString::fromLatin1(args) << exitCode
                                 << QString::fromLatin1(err);
         };
-        row("no answer", "--never-answer", "version --port PORT --timeout 300", 2,
-            "zqctl: no answer from the unit within 300 ms\n");
+        row("no answer, asked again", "--never-answer",
+            "version --port PORT --timeout 300 --retries 1", 2,
+            "zqctl: no answer from the unit within 300 ms; sending it again (retry 1 of 1)\n"
+            "zqctl: no answer from the unit within 300 ms (sent 2 times)\n");
         row("no bootloader answer", "--never-answer",
-            "firmware write DIR/image.hex --port PORT --timeout 300", 2,
+            "firmware write DIR/image.hex --port PORT --timeout 300 --retries 0", 2,
             "zqctl: no answer to the bootloader's version read within 300 ms\n");
-        row("answer lost mid-write", "--drop 1 --seed 1",
-            "firmware write DIR/image.hex --port PORT --timeout 200", 2,
-            "~zqctl: no answer to payload 154 of 1018 within 200 ms; the write is incomplete\n");
         row("no such device", "-", "version --port /dev/zq-none", 2,
             "zqctl: cannot open /dev/zq-none: No such file or directory\n");
         row("no such port name", "-", "info --port zq-none", 2,
@@ -297,6 +312,17 @@ private slots:
             "zqctl: cannot read DIR/none.hex: No such file or directory\n");
         row("missing firmware", "-", "firmware write DIR/none.hex --port /dev/null", 64,
             "zqctl: cannot read DIR/none.hex: No such file or directory\n");
+        row("folder", "-", "hex-info DIR", 64,
+            "zqctl: cannot read DIR: a folder, not a file; nothing was read\n");
+        row("device", "-", "hex-info /dev/zero", 64,
+            "zqctl: cannot read /dev/zero: a device, not a file; nothing was read\n");
+        row("FIFO", "-", "eeprom write DIR/fifo --port /dev/null", 64,
+            "zqctl: cannot read DIR/fifo: a FIFO, not a file; nothing was read\n");
+        row("oversized", "-", "firmware write DIR/huge.hex --port /dev/null", 64,
+            "zqctl: cannot read DIR/huge.hex: 16777217 bytes, more than the 16777216 allowed; "
+            "nothing was read\n");
+        row("code file a device", "-", "reset-memory --access-code-file /dev/zero --port /dev/null",
+            64, "zqctl: cannot read /dev/zero: a device, not a file; nothing was read\n");
         row("broken firmware", "-", "firmware write DIR/broken.hex --port /dev/null", 1,
             "zqctl: line 1: checksum error: the record says 0x00, its bytes need 0xEB\n"
             "zqctl: 0 configuration bytes instead of 14: the firmware window writes 14 zero bytes "
@@ -310,6 +336,10 @@ private slots:
         QFETCH(int, exitCode);
         QFETCH(QString, err);
         QVERIFY(writeFile(dir_.filePath("broken.hex"), ":04030000AABBCCDD00\n"));
+        QFile huge(dir_.filePath("huge.hex")); // sparse: no disk space taken
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(16 * 1024 * 1024 + 1));
+        QVERIFY(QFile::exists(dir_.filePath("fifo")) ||
+                ::mkfifo(QFile::encodeName(dir_.filePath("fifo")).constData(), 0600) == 0);
         Sim sim;
         if (simArgs != "-")
             QVERIFY(sim.start(simArgs.split(' ')));
@@ -336,7 +366,156 @@ private slots:
         const QRegularExpression stamp("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} ");
         QCOMPARE(lines.value(0).remove(stamp), QString("> 0F 0F 01 0D 00 AA"));
         QCOMPARE(lines.value(1).remove(stamp), QString("< 0F 0F 05 0D 05 00 15 05 00 AA"));
-        QVERIFY(!readFile(log).contains("Send :"));
+        QCOMPARE(QFile::permissions(log),
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+
+        // The access code, from a file here, reaches the unit but not the log.
+        QVERIFY(writeFile(dir_.filePath("code"), "qebor2751\n"));
+        QCOMPARE(runZqctl({"reset-memory", "--port", sim.path(), "--log", log, "--access-code-file",
+                           dir_.filePath("code")})
+                     .out,
+                 QString("Erasing EEPROM OK\n"));
+        QCOMPARE(logFrames(log).value(2),
+                 QString("> 0F 0F 0A 02 ** ** ** ** ** ** ** ** ** 00 AA"));
+        QVERIFY(!readFile(log).contains("71 65 62 6F 72"));
+    }
+
+    // Each payload waits for the answer with its code: the unit's own reports
+    // in between are shown and counted and never let the next payload go.
+    void reportsNeverFreeTheLine() {
+        constexpr int kBaud = 460800;
+        Sim sim;
+        QVERIFY(sim.start({"--baud", QString::number(kBaud), "--error-reports", "20"}));
+        const QString log = dir_.filePath("reports.log");
+        QElapsedTimer clock;
+        clock.start();
+        const Result r = runZqctl({"firmware", "write", dir_.filePath("image.hex"), "--verify",
+                                   "--json", "--port", sim.path(), "--log", log});
+        const qint64 elapsedMs = clock.elapsed();
+        QCOMPARE(r.exitCode, 0);
+        int reports = 0, reportsCounted = -1;
+        for (const QString &line : r.out.split('\n', Qt::SkipEmptyParts)) {
+            const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+            if (o.value("lines") == QJsonArray{"Reading Version -> 1.4"})
+                reports = 0; // the write starts
+            reports += o.value("report") == "unit" && o.value("code") == 62 ? 1 : 0;
+            if (o.value("result") == "written")
+                reportsCounted = reports == o.value("unit_reports").toInt() ? reports : -2;
+        }
+        QVERIFY2(reportsCounted > 10, qPrintable(r.out.left(2000)));
+        // In the log, every frame sent is answered before the next goes out,
+        // and the exchanges alone need this long on the line.
+        qint64 exchangedBytes = 0;
+        QString awaited;
+        for (const QString &frame : logFrames(log)) {
+            const QString code = frame.section(' ', 4, 4);
+            if (frame.startsWith('>')) {
+                QVERIFY2(awaited.isEmpty(), qPrintable("unanswered before " + frame));
+                awaited = code;
+            } else if (code != awaited) {
+                continue; // a report
+            } else {
+                awaited.clear();
+            }
+            exchangedBytes += frame.count(' ');
+        }
+        QVERIFY(elapsedMs >= exchangedBytes * 10 * 1000 / kBaud);
+    }
+
+    void faultsOnTheLine_data() {
+        QTest::addColumn<QString>("simArgs");
+        QTest::addColumn<QString>("args"); // DIR is filled in
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("said"); // on standard error; empty: no retry
+        QTest::addColumn<int>("sent");     // frames sent, or -1
+        auto row = [](const char *name, const char *sim, const char *args, int exitCode,
+                      const char *said, int sent = -1) {
+            QTest::newRow(name) << QString::fromLatin1(sim) << QString::fromLatin1(args) << exitCode
+                                << QString::fromLatin1(said) << sent;
+        };
+        const char *write = "firmware write DIR/image.hex --verify --timeout 100";
+        row("lost answers", "--drop 2 --seed 3", write, 0, "no answer to payload");
+        row("bad end bytes", "--bad-end 5 --seed 3", write, 0,
+            "came with a bad end byte; sending it again");
+        row("bad checksums", "--corrupt-checksum 5 --seed 3", write, 0,
+            "came with a checksum error; sending it again");
+        row("noise", "--noise 40 --seed 3", write, 0, "");
+        row("damaged EEPROM run", "--bad-end 25 --seed 4",
+            "eeprom read --out DIR/faults.hex --timeout 100", 0,
+            "the answer to the EEPROM read (24 bytes missing) came with a bad end byte; sending "
+            "it again (retry 1 of 3)");
+        row("retry limit", "--drop 20 --seed 2",
+            "firmware write DIR/image.hex --timeout 100 --retries 1", 2,
+            "zqctl: no answer to payload 15 of 1018 within 100 ms (sent 2 times); the write is "
+            "incomplete\n");
+        row("an effect is sent once", "--drop 100", "flash 1 --timeout 100", 2,
+            "zqctl: no answer from the unit within 100 ms; 'flash 1' may or may not have taken "
+            "effect\n",
+            1);
+    }
+    void faultsOnTheLine() {
+        QFETCH(QString, simArgs);
+        QFETCH(QString, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, said);
+        QFETCH(int, sent);
+        const QString dump = dir_.filePath("faults-dump");
+        QDir(dump).removeRecursively();
+        Sim sim;
+        QVERIFY(sim.start(simArgs.split(' ') + QStringList{"--dump-dir", dump}));
+        const QString log = dir_.filePath("faults.log");
+        QFile::remove(log);
+        args.replace("DIR", dir_.path());
+        const Result r =
+            runZqctl(args.split(' ') + QStringList{"--port", sim.path(), "--log", log});
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2(said.isEmpty() ? !r.err.contains("again") : r.err.contains(said),
+                 qPrintable(r.err.right(1000)));
+        if (sent >= 0)
+            QCOMPARE(logFrames(log).filter(QRegularExpression("^>")).size(), sent);
+        if (exitCode == 0 && args.startsWith("firmware")) {
+            sim.stop();
+            QCOMPARE(readFile(dump + "/program.bin").mid(0x300), image_.program);
+        }
+    }
+
+    // One process, several units: a silent one holds up and stops no other.
+    void severalUnits() {
+        Sim first, silent, second;
+        QVERIFY(first.start({}) && silent.start({"--never-answer"}) && second.start({}));
+        const QStringList ports{first.path(), silent.path(), second.path()};
+        QStringList args{"eeprom",    "read", "--out",     dir_.filePath("backup-{port}.hex"),
+                         "--timeout", "200",  "--retries", "0"};
+        for (const QString &port : ports)
+            args << "--port" << port;
+        const Result r = runZqctl(args);
+        QCOMPARE(r.exitCode, 2);
+        // Each unit's lines start with its port; the table comes last.
+        QVERIFY2(r.out.startsWith(ports[0] + ": ") || r.out.startsWith(ports[2] + ": "),
+                 qPrintable(r.out));
+        const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+        QStringList table = lines.mid(lines.size() - 4);
+        QVERIFY2(table.takeFirst().startsWith("port"), qPrintable(r.out));
+        for (int i = 0; i < ports.size(); ++i) {
+            const bool ok = i != 1;
+            QVERIFY2(table[i].startsWith(ports[i]) &&
+                         table[i].contains(ok ? "  ok  " : "  no answer  "),
+                     qPrintable(table[i]));
+            const QString backup =
+                dir_.filePath("backup-" + ports[i].mid(5).replace('/', '-') + ".hex");
+            QCOMPARE(QFile::exists(backup), ok);
+        }
+        QVERIFY2(r.err.contains(silent.path() + ": no answer to the bootloader's version read"),
+                 qPrintable(r.err));
+
+        const Result json = runZqctl(args << "--json");
+        const QStringList objects = json.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(objects.size(), 3);
+        for (int i = 0; i < ports.size(); ++i) {
+            const QJsonObject o = QJsonDocument::fromJson(objects[i].toUtf8()).object();
+            QCOMPARE(o.value("port").toString(), ports[i]);
+            QCOMPARE(o.value("exit").toInt(), i == 1 ? 2 : 0);
+        }
     }
 
     void firmwareWriteVerifies() {
@@ -346,7 +525,9 @@ private slots:
         const Result r = runZqctl(
             {"firmware", "write", dir_.filePath("image.hex"), "--verify", "--port", sim.path()});
         QCOMPARE(r.exitCode, 0);
-        const QStringList out = r.out.split('\n');
+        // The software version before and after, for the production line's records.
+        QStringList out = r.out.split('\n');
+        QCOMPARE(out.takeFirst(), QString("Software Version : 5-0/21-5"));
         QCOMPARE(out.value(0), QString("Reading Version -> 1.4"));
         QVERIFY2(
             QRegularExpression("^Wrote 1018 payloads \\(\\d+ bytes on the line\\) in [0-9.]+ s: "
@@ -357,7 +538,8 @@ private slots:
         QCOMPARE(out.mid(2),
                  QStringList({"Verified: EEPROM (1024 bytes) and configuration (14 bytes) "
                               "read back as written",
-                              "Bootloader left; the unit's program runs", ""}));
+                              "Bootloader left; the unit's program runs",
+                              "Software Version : 5-0/21-5", ""}));
         QVERIFY(r.err.contains("100% 1018/1018 payloads"));
         sim.stop();
         QCOMPARE(readFile(dump + "/program.bin").mid(0x300), image_.program);

@@ -4,6 +4,7 @@
 
 #include "AnswerDecoder.h"
 #include "BootloaderProtocol.h"
+#include "ConsoleCommand.h"
 
 namespace zqctl {
 
@@ -69,6 +70,20 @@ QString hexBytes(const QByteArray &bytes) {
     return QString::fromLatin1(bytes.toHex(' ').toUpper());
 }
 
+QString logHex(const QByteArray &bytes) {
+    const QByteArray code =
+        QByteArray::fromRawData(zq::console::kAccessCode, zq::console::kAccessCodeLength);
+    QStringList out;
+    out.reserve(bytes.size());
+    for (const char b : bytes)
+        out << QString::fromLatin1(QByteArray(1, b).toHex().toUpper());
+    for (int at = bytes.indexOf(code); at >= 0; at = bytes.indexOf(code, at + code.size())) {
+        for (int k = 0; k < code.size(); ++k)
+            out[at + k] = QStringLiteral("**");
+    }
+    return out.join(QLatin1Char(' '));
+}
+
 Printed consoleAnswer(int edition, const QByteArray &payload) {
     const auto decoded = zq::console::decodeAnswer(
         edition, reinterpret_cast<const quint8 *>(payload.constData()), payload.size());
@@ -89,6 +104,12 @@ Printed bootAnswer(const QByteArray &payload) {
     if (answer.setsStatus)
         p.lines << chopped(answer.status, QStringLiteral("Status : "));
     return finish(p, payload);
+}
+
+QString versionText(const Printed &printed) {
+    if (printed.json.value(QStringLiteral("label")) != QLatin1String("software-version"))
+        return QString();
+    return printed.lines.value(0).section(QStringLiteral(" : "), 1);
 }
 
 QJsonObject noteJson(const QString &kind, const QString &text, bool failed) {

@@ -22,12 +22,19 @@ Printed consoleAnswer(int edition, const QByteArray &payload);
 // table or switches the mode off prints nothing and has no failure.
 Printed bootAnswer(const QByteArray &payload);
 
+// The version that a software-version answer tells ("5-0/21-5"), or empty.
+QString versionText(const Printed &printed);
+
 // True when a console or firmware-window text reports an error or a failed
 // flash or check: "Error", "ERROR", "don't match", "unknown", an error report...
 bool isFailureText(const QString &text);
 
 // "0D 01 02": how payloads and frames are shown in logs and JSON.
 QString hexBytes(const QByteArray &bytes);
+
+// hexBytes with each byte of the access code shown as "**", wherever the code
+// appears: how frames are written into the --log file.
+QString logHex(const QByteArray &bytes);
 
 // A line of zqctl's own (a summary, a verification result) as a JSON object.
 QJsonObject noteJson(const QString &kind, const QString &text, bool failed);

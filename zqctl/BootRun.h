@@ -2,13 +2,26 @@
 // The bootloader commands of zqctl: the firmware write, EEPROM and
 // configuration backup and restore, entering and leaving the bootloader.
 
+#include <QByteArray>
+#include <QVector>
+
 #include "CommandLine.h"
 #include "Output.h"
 
 namespace zqctl {
 
-class FrameLog;
+class UnitSession;
 
-int runBootloaderCommand(const Invocation &invocation, Output &out, FrameLog *log);
+// What is settled before any port opens, once for all units: the payloads of
+// a write, read from its file and checked; the backup files can be created.
+struct BootPlan {
+    QVector<QByteArray> payloads;
+};
+
+// ExitOk with `plan` filled, or the exit code of a refusal (said on `out`).
+int prepareBootloaderCommand(const Invocation &invocation, Output &out, BootPlan *plan);
+
+// The command on one unit; the outcome is in the session.
+void runBootloaderCommand(const BootPlan &plan, UnitSession &session);
 
 } // namespace zqctl

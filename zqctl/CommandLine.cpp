@@ -17,11 +17,20 @@ struct OptionText {
 
 // The options every command that talks to the unit understands.
 const OptionText kGlobalOptions[] = {
-    {"port", "PORT", "Serial port: a device path, or a name that 'zqctl ports' lists."},
+    {"port", "PORT",
+     "Serial port: a device path, or a name that 'zqctl ports' lists. Given "
+     "several times, the units are worked on at once (firmware write, version, "
+     "info, eeprom and config)."},
     {"baud", "N", "Baud rate, 8 data bits, no parity, 1 stop bit. Default 115200."},
     {"edition", "N", "Console edition 1-5 whose commands and texts to use. Default 5."},
     {"timeout", "MS", "How long to wait for each answer. Default 5000."},
-    {"log", "FILE", "Append every frame sent and received, time-stamped, to FILE."},
+    {"retries", "N",
+     "How often a lost or unreadable answer is asked for again, where sending "
+     "the command again is harmless. Default 3."},
+    {"log", "FILE",
+     "Append every frame sent and received, time-stamped, to FILE (created "
+     "readable by its owner only; access code bytes shown as **)."},
+    {"access-code-file", "FILE", "Read the access code from FILE instead of standard input."},
     {"json", nullptr, "Print one JSON object per answer instead of text."},
 };
 
@@ -31,7 +40,9 @@ const OptionText kCommandOptions[] = {
     {"times", "T1[,T2..]", "Time before flash 1, then between flashes, 0-65535."},
     {"period", "MS", "Sequence test period, 1-65535 ms. Default 500."},
     {"energy", "E", "Sequence test energy level, 0-255. Default 0."},
-    {"out", "FILE", "Intel HEX file to write the bytes read into; - is standard output."},
+    {"out", "FILE",
+     "Intel HEX file to write the bytes read into; - is standard output. With "
+     "several ports, {port} in FILE stands for the port."},
     {"verify", nullptr, "Read the EEPROM and configuration back and compare them."},
     {"stay", nullptr, "Stay in the bootloader afterwards (default: start the program)."},
     {"force", nullptr, "Write even when the file has problems that 'hex-info' reports."},
@@ -113,6 +124,32 @@ int positionalCount(const char *synopsis) {
     return count;
 }
 
+// Several ports: a command that allows them, each port once, and backup
+// files whose names differ by port.
+bool checkPorts(const Invocation &inv, QString *error) {
+    const QString name = QString::fromLatin1(inv.command->name);
+    if (inv.ports.size() > 1 && !inv.command->severalPorts) {
+        *error = QStringLiteral("'%1' takes one --port").arg(name);
+        return false;
+    }
+    QStringList files;
+    for (const QString &port : inv.ports) {
+        if (inv.ports.count(port) > 1) {
+            *error = QStringLiteral("--port %1 is given twice").arg(port);
+            return false;
+        }
+        if (inv.values.contains(QStringLiteral("out")))
+            files << inv.outFile(port);
+    }
+    if (files.size() > 1 && files.removeDuplicates() > 0) {
+        *error = QStringLiteral("with several ports, --out needs %1 in the file name, "
+                                "like eeprom-%1.hex, so that each unit gets a file of its own")
+                     .arg(QLatin1String(kPortPlaceholder));
+        return false;
+    }
+    return true;
+}
+
 bool parseTimeout(const QString &text, int *out) {
     return parseInt(text, 1, kMaxTimeoutMs, out);
 }
@@ -128,9 +165,9 @@ const QList<CommandInfo> &commandTable() {
             "would not tell: checksum errors, data outside 0x0300-0xFFFF, EEPROM addresses from "
             "1024 up, a configuration byte count other than 14, duplicate addresses.",
             F::Local, 1, 5, false, {}},
-        {"version", "", "Read the software version.", F::Console, 1, 5, false, {}},
+        {"version", "", "Read the software version.", F::Console, 1, 5, false, {}, true},
         {"info", "", "Read the flash counter, flash request counter, charge voltage and temperature.",
-            F::Console, 1, 5, false, {}},
+            F::Console, 1, 5, false, {}, true},
         {"diagnosis", "", "Run the unit's diagnosis.", F::Console, 2, 5, false, {}},
         {"flash-status", "", "Read the status of the last flash.", F::Console, 2, 5, false, {}},
         {"eeprom-status", "", "Read the count of failed EEPROM writes.", F::Console, 3, 5, false, {}},
@@ -163,15 +200,15 @@ const QList<CommandInfo> &commandTable() {
         {"calibrate", "", "Calibrate the flash. Needs the access code.", F::Console, 5, 5, true, {}},
         {"firmware write", "FILE [--verify] [--stay] [--force]", "Start the bootloader and write "
             "the program, EEPROM and configuration from an Intel HEX file, as the firmware window "
-            "does.", F::Bootloader, 1, 5, false, {"verify", "stay", "force"}},
+            "does.", F::Bootloader, 1, 5, false, {"verify", "stay", "force"}, true},
         {"eeprom read", "--out FILE [--stay]", "Back up the 1024 EEPROM bytes into an Intel HEX file.",
-            F::Bootloader, 1, 5, false, {"out", "stay"}},
+            F::Bootloader, 1, 5, false, {"out", "stay"}, true},
         {"eeprom write", "FILE [--stay] [--force]", "Restore the EEPROM from an Intel HEX file "
-            "and read it back.", F::Bootloader, 1, 5, false, {"stay", "force"}},
+            "and read it back.", F::Bootloader, 1, 5, false, {"stay", "force"}, true},
         {"config read", "--out FILE [--stay]", "Back up the 14 configuration bytes into an Intel "
-            "HEX file.", F::Bootloader, 1, 5, false, {"out", "stay"}},
+            "HEX file.", F::Bootloader, 1, 5, false, {"out", "stay"}, true},
         {"config write", "FILE [--stay] [--force]", "Restore the configuration bytes from an Intel "
-            "HEX file and read them back.", F::Bootloader, 1, 5, false, {"stay", "force"}},
+            "HEX file and read them back.", F::Bootloader, 1, 5, false, {"stay", "force"}, true},
         {"bootloader start", "", "Start the bootloader and read its version.", F::Bootloader, 1, 5,
             false, {}},
         {"bootloader leave", "", "Leave the bootloader and start the unit's program.",
@@ -187,6 +224,18 @@ const CommandInfo *findCommand(const QString &name) {
             return &c;
     }
     return nullptr;
+}
+
+QString portFileName(const QString &port) {
+    QString name = port;
+    if (name.startsWith(QLatin1String("/dev/")))
+        name.remove(0, 5);
+    return name.replace(QLatin1Char('/'), QLatin1Char('-'));
+}
+
+QString Invocation::outFile(const QString &port) const {
+    QString file = values.value(QStringLiteral("out"));
+    return file.replace(QLatin1String(kPortPlaceholder), portFileName(port));
 }
 
 bool parseInt(const QString &text, int min, int max, int *out) {
@@ -207,9 +256,17 @@ QString programHelp() {
     QString text = QStringLiteral(
         "Usage: zqctl [options] <command> [arguments]\n"
         "The ZQ unit from the command line: the same commands, answers and firmware writes as the\n"
-        "consoles. 'zqctl <command> --help' tells more about one command.\n"
+        "consoles. 'zqctl <command> --help' tells more about one command.\n\n"
+        "An answer is paired with its command by the code it repeats: the unit's own reports and\n"
+        "other frames that arrive meanwhile are shown as warnings and counted, never taken for an\n"
+        "answer. A lost or unreadable answer is asked for again (--retries) where sending the\n"
+        "command again is harmless: the bootloader's writes, reads and version, and the console's\n"
+        "reads. A command with an effect on the unit is sent once.\n"
+        "Given several --port options, zqctl works on the units at once, each on its own link,\n"
+        "and ends with a summary table (with --json, one object per port).\n\n"
         "Exit status: 0 success; 1 the unit answered with an error or a check failed; 2 no answer\n"
-        "or a port error; 64 bad usage (nothing was sent).\n\nOptions:\n");
+        "or a port error; 64 bad usage (nothing was sent). With several ports, the worst of them.\n"
+        "\nOptions:\n");
     text += wrapped(QStringLiteral("  -h, --help").leftJustified(kHelpColumn), kHelpColumn,
                     QStringLiteral("This help; after a command, that command's help."));
     text += wrapped(QStringLiteral("  --version").leftJustified(kHelpColumn), kHelpColumn,
@@ -232,9 +289,9 @@ QString programHelp() {
         text += wrapped(left, kHelpColumn, summary);
     }
     text += QStringLiteral(
-        "\nThe access code of charge-voltage, reset-memory and calibrate is read from standard\n"
-        "input when it is not a terminal, else asked for without echo; never from the command "
-        "line.\n");
+        "\nThe access code of charge-voltage, reset-memory and calibrate is read from\n"
+        "--access-code-file, else from standard input when it is not a terminal, else asked for\n"
+        "without echo; never from the command line or the environment.\n");
     return text;
 }
 
@@ -331,8 +388,9 @@ ParseResult parseCommandLine(const QStringList &arguments) {
     inv.command = command;
     inv.args = words;
     inv.json = parser.isSet(QStringLiteral("json"));
-    inv.port = parser.value(QStringLiteral("port"));
+    inv.ports = parser.values(QStringLiteral("port"));
     inv.logFile = parser.value(QStringLiteral("log"));
+    inv.accessCodeFile = parser.value(QStringLiteral("access-code-file"));
     auto number = [&](const char *option, int min, int max, int *out) {
         const QString key = QString::fromLatin1(option);
         if (!parser.isSet(key) || parseInt(parser.value(key), min, max, out))
@@ -344,7 +402,8 @@ ParseResult parseCommandLine(const QStringList &arguments) {
                           .arg(parser.value(key));
         return false;
     };
-    if (!number("baud", 1, kMaxBaud, &inv.baud) || !number("edition", 1, 5, &inv.edition))
+    if (!number("baud", 1, kMaxBaud, &inv.baud) || !number("edition", 1, 5, &inv.edition) ||
+        !number("retries", 0, kMaxRetries, &inv.retries))
         return result;
     if (parser.isSet(QStringLiteral("timeout")) &&
         !parseTimeout(parser.value(QStringLiteral("timeout")), &inv.timeoutMs)) {
@@ -366,10 +425,12 @@ ParseResult parseCommandLine(const QStringList &arguments) {
         else
             inv.flags << key;
     }
-    if (command->family != Family::Local && inv.port.isEmpty()) {
+    if (command->family != Family::Local && inv.ports.isEmpty()) {
         result.text = QStringLiteral("'%1' needs --port; 'zqctl ports' lists them").arg(name);
         return result;
     }
+    if (!checkPorts(inv, &result.text))
+        return result;
     if (command->family == Family::Console &&
         (inv.edition < command->firstEdition || inv.edition > command->lastEdition)) {
         result.text = QStringLiteral("edition %1 has no '%2' (%3 only)")

@@ -13,6 +13,10 @@ constexpr int kDefaultBaud = 115200;
 constexpr int kDefaultEdition = 5;
 constexpr int kDefaultTimeoutMs = 5000;
 constexpr int kMaxTimeoutMs = 600000;
+constexpr int kDefaultRetries = 3;
+constexpr int kMaxRetries = 100;
+// Where a backup file's name takes the port, with several ports.
+constexpr char kPortPlaceholder[] = "{port}";
 
 // Where a command goes: nowhere (it works on the PC alone), to the unit's
 // application firmware, or to its bootloader.
@@ -26,7 +30,8 @@ struct CommandInfo {
     int firstEdition; // console editions that have the command
     int lastEdition;
     bool needsAccessCode;
-    QStringList options; // the command's own options, without "--"
+    QStringList options;       // the command's own options, without "--"
+    bool severalPorts = false; // may run on several units at once
 };
 
 const QList<CommandInfo> &commandTable();
@@ -35,16 +40,20 @@ const CommandInfo *findCommand(const QString &name);
 
 struct Invocation {
     const CommandInfo *command = nullptr;
-    QStringList args; // positional arguments after the command's name
-    QString port;
+    QStringList args;  // positional arguments after the command's name
+    QStringList ports; // one or more; several only for a command with severalPorts
     int baud = kDefaultBaud;
     int edition = kDefaultEdition;
     int timeoutMs = kDefaultTimeoutMs;
+    int retries = kDefaultRetries;
     QString logFile;
+    QString accessCodeFile;
     bool json = false;
     QMap<QString, QString> values; // the command's own options that take a value
     QStringList flags;             // the command's own options without a value
     bool has(const QString &flag) const { return flags.contains(flag); }
+    // The --out file for one unit: {port} replaced by portFileName(port).
+    QString outFile(const QString &port) const;
 };
 
 struct ParseResult {
@@ -60,6 +69,9 @@ ParseResult parseCommandLine(const QStringList &arguments);
 QString programHelp();
 // Help for every command whose name starts with `name` ("sequence" gives both).
 QString commandHelp(const QString &name);
+
+// A port as a part of a file name: "/dev/ttyUSB0" gives "ttyUSB0", "/dev/pts/3" "pts-3".
+QString portFileName(const QString &port);
 
 // Whole decimal numbers only: "12", not "12.0", " 12" or "0x0C".
 bool parseInt(const QString &text, int min, int max, int *out);

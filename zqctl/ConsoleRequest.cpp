@@ -53,6 +53,15 @@ ConsoleRequest buildConsoleRequest(const Invocation &inv) {
         return parseInt(text, 0, max, out);
     };
 
+    // The reads; every other command changes something in the unit.
+    r.repeatable =
+        QStringList{QStringLiteral("version"),           QStringLiteral("info"),
+                    QStringLiteral("diagnosis"),         QStringLiteral("flash-status"),
+                    QStringLiteral("eeprom-status"),     QStringLiteral("calibration-status"),
+                    QStringLiteral("calibration"),       QStringLiteral("read-trigger"),
+                    QStringLiteral("read-energy-levels")}
+            .contains(name);
+
     if (name == QLatin1String("version")) {
         r.payloads << zc::readSoftwareVersion();
     } else if (name == QLatin1String("info")) {

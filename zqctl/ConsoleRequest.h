@@ -13,7 +13,10 @@ namespace zqctl {
 struct ConsoleRequest {
     QList<QByteArray> payloads; // sent one at a time, each waiting for its answer
     bool answered = true;       // false for the controller resets: the unit stays silent
-    QString usageError;         // set when an argument is wrong; nothing is to be sent
+    // A read: sending it again after a lost answer does no harm. A command
+    // with an effect on the unit is sent once.
+    bool repeatable = false;
+    QString usageError; // set when an argument is wrong; nothing is to be sent
 };
 
 ConsoleRequest buildConsoleRequest(const Invocation &invocation);

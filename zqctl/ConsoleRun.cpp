@@ -1,103 +1,80 @@
 #include "ConsoleRun.h"
 
+#include "AccessCode.h"
 #include "ConsoleCommand.h"
-#include "ConsoleRequest.h"
 #include "ExitCode.h"
-#include "UnitLink.h"
-
-#include <cstdio>
-#include <iostream>
-#include <string>
-#include <termios.h>
-#include <unistd.h>
+#include "Session.h"
 
 namespace zqctl {
 
 namespace {
 
 // The unit does not answer a controller reset; anything that comes within this
-// time (an error report from a unit in its bootloader) is still reported.
+// time (an error report from a unit in its bootloader) is still shown.
 constexpr int kResetAnswerGraceMs = 300;
 
 } // namespace
 
-QString readAccessCode() {
-    std::string line;
-    if (::isatty(STDIN_FILENO) != 1) {
-        std::getline(std::cin, line);
-    } else {
-        std::fputs("Access code: ", stderr);
-        std::fflush(stderr);
-        termios saved{};
-        ::tcgetattr(STDIN_FILENO, &saved);
-        termios quiet = saved;
-        quiet.c_lflag &= ~tcflag_t(ECHO);
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-        std::getline(std::cin, line);
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-        std::fputs("\n", stderr);
-    }
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
-        line.pop_back();
-    return QString::fromStdString(line);
-}
-
-int runConsoleCommand(const Invocation &inv, Output &out, FrameLog *log) {
-    const ConsoleRequest request = buildConsoleRequest(inv);
-    if (!request.usageError.isEmpty()) {
-        out.complain(request.usageError);
+int prepareConsoleCommand(const Invocation &inv, Output &out, ConsoleRequest *request) {
+    *request = buildConsoleRequest(inv);
+    if (!request->usageError.isEmpty()) {
+        out.complain(request->usageError);
         return ExitUsage;
     }
-    if (inv.command->needsAccessCode) {
-        // Checked here, before the port is opened: a wrong code never reaches the unit.
-        const QString code = readAccessCode();
-        if (code.isEmpty()) {
-            out.complain(QStringLiteral("'%1' needs the access code on standard input")
-                             .arg(QLatin1String(inv.command->name)));
-            return ExitUsage;
-        }
-        if (code != QLatin1String(zq::console::kAccessCode)) {
-            out.complain(QStringLiteral("wrong access code; nothing was sent"));
-            return ExitFailed;
-        }
-    }
-
-    UnitLink link(inv.edition, inv.timeoutMs, log);
-    QString error;
-    if (!link.open(inv.port, inv.baud, &error)) {
+    if (!inv.command->needsAccessCode)
+        return ExitOk;
+    // Checked here, before the port is opened: a wrong code never reaches the unit.
+    QString code, error;
+    if (!readAccessCode(inv.accessCodeFile, &code, &error)) {
         out.complain(error);
-        return ExitNoAnswer;
+        return ExitUsage;
     }
-    int status = ExitOk;
+    if (code.isEmpty()) {
+        out.complain(QStringLiteral("'%1' needs the access code on standard input or in "
+                                    "--access-code-file")
+                         .arg(QLatin1String(inv.command->name)));
+        return ExitUsage;
+    }
+    const bool right = code == QLatin1String(zq::console::kAccessCode);
+    code.fill(QLatin1Char(' '));
+    if (!right) {
+        out.complain(QStringLiteral("wrong access code; nothing was sent"));
+        return ExitFailed;
+    }
+    return ExitOk;
+}
+
+void runConsoleCommand(const ConsoleRequest &request, UnitSession &session) {
+    const Invocation &inv = session.inv();
+    const QString name = QLatin1String(inv.command->name);
     for (const QByteArray &payload : request.payloads) {
-        const int writtenBefore = link.framesWritten(); // the link may write before send returns
-        link.send(payload);
         if (!request.answered) {
-            if (!link.waitWritten(writtenBefore + 1, inv.timeoutMs)) {
-                out.complain(
-                    QStringLiteral("the command could not be written to %1").arg(inv.port));
-                return ExitNoAnswer;
+            if (!session.link().send(payload)) {
+                session.portFailed();
+                return;
             }
-            out.result(QStringLiteral("sent"),
-                       QStringLiteral("%1 %2 sent; the unit does not answer it")
-                           .arg(QLatin1String(inv.command->name), inv.args.join(' ')));
+            session.out().result(QStringLiteral("sent"),
+                                 QStringLiteral("%1 %2 sent; the unit does not answer it")
+                                     .arg(name, inv.args.join(' ')));
+            session.link().await(-1, kResetAnswerGraceMs); // reports are shown on the way
+            continue;
         }
-        const auto answer = link.nextAnswer(request.answered ? inv.timeoutMs : kResetAnswerGraceMs);
-        if (!answer) {
-            if (!request.answered && !link.portFailed())
-                continue;
-            out.complain(
-                link.portFailed()
-                    ? QStringLiteral("port error: %1").arg(link.portError())
-                    : QStringLiteral("no answer from the unit within %1 ms").arg(inv.timeoutMs));
-            return ExitNoAnswer;
-        }
+        const auto answer = session.ask(
+            payload,
+            request.repeatable ? UnitSession::Repeat::Harmless : UnitSession::Repeat::Never,
+            QStringLiteral("from the unit"),
+            request.repeatable ? QString()
+                               : QStringLiteral("; '%1' may or may not have taken effect")
+                                     .arg((name + ' ' + inv.args.join(' ')).trimmed()));
+        if (!answer)
+            return;
         const Printed printed = consoleAnswer(inv.edition, *answer);
-        out.answer(printed);
+        session.out().answer(printed);
         if (printed.failed)
-            status = ExitFailed;
+            session.failed(ExitFailed);
+        if (const QString version = versionText(printed); !version.isEmpty())
+            session.summary().versionBefore = version;
     }
-    return status;
 }
 
 } // namespace zqctl

@@ -3,16 +3,19 @@
 // of the chosen edition decodes them.
 
 #include "CommandLine.h"
+#include "ConsoleRequest.h"
 #include "Output.h"
 
 namespace zqctl {
 
-class FrameLog;
+class UnitSession;
 
-int runConsoleCommand(const Invocation &invocation, Output &out, FrameLog *log);
+// What is settled before any port opens: the payloads, and the access code
+// where the command needs one. ExitOk with `request` filled, or the exit code
+// of a refusal (said on `out`).
+int prepareConsoleCommand(const Invocation &invocation, Output &out, ConsoleRequest *request);
 
-// The access code: the first line of standard input when it is not a
-// terminal, else typed at a prompt without echo. Empty when none was given.
-QString readAccessCode();
+// The command on one unit; the outcome is in the session.
+void runConsoleCommand(const ConsoleRequest &request, UnitSession &session);
 
 } // namespace zqctl

@@ -1,10 +1,9 @@
 #include "HexChecker.h"
 
 #include <QBuffer>
-#include <QHash>
-#include <QSet>
 
 #include "BootloaderCommand.h"
+#include "FirstIndex.h"
 #include "PICProgram.h"
 
 namespace zqctl {
@@ -39,11 +38,11 @@ public:
         if (text[0] != ':')
             return refuse(number, QStringLiteral("does not begin with ':': the firmware window "
                                                  "refuses the file"));
-        const QByteArray digits = text.mid(1);
-        bool ok = digits.size() % 2 == 0;
+        const QByteArray digits = text.size() <= kMaxRecordChars ? text.mid(1) : QByteArray();
+        bool ok = !digits.isEmpty() && digits.size() % 2 == 0;
         for (char c : digits)
             ok = ok && isxdigit(uchar(c));
-        const QByteArray bytes = QByteArray::fromHex(digits);
+        const QByteArray bytes = ok ? QByteArray::fromHex(digits) : QByteArray();
         if (!ok || bytes.size() < 5 || bytes.size() != 5 + quint8(bytes[0])) {
             const int needed =
                 kRecordHeaderChars + kChecksumChars + (bytes.isEmpty() ? 0 : 2 * quint8(bytes[0]));
@@ -80,21 +79,28 @@ public:
     }
 
     void finish() {
-        for (int i = 0; i < report.problems.size(); ++i) {
-            const auto it = runs_.constFind(i);
-            if (it != runs_.constEnd())
-                report.problems[i].text = it->text();
+        settleLast();
+        if (report.configBytes != zq::boot::kConfigSize) {
+            add({0, 0, HexArea::Config,
+                 QStringLiteral("%1 configuration bytes instead of 14: the firmware window writes "
+                                "14 zero bytes instead")
+                     .arg(report.configBytes)});
+            report.configUnusable = true;
+            settleLast();
         }
     }
 
 private:
+    // A record: ':' and at most 5 + 255 bytes as hex digits.
+    static constexpr int kMaxRecordChars = 1 + 2 * (5 + 255);
+
     // A finding about a range of addresses, grown while neighbouring lines
     // continue it, so a misplaced block reads as one line and not hundreds.
     struct Run {
-        const char *what; // "%1" is the address range, "%2" the earlier line
-        qint64 from, to;  // inclusive
-        int digits;
-        int earlierLine;
+        const char *what = nullptr; // "%1" is the address range, "%2" the earlier line
+        qint64 from = 0, to = 0;    // inclusive
+        int digits = 0;
+        int earlierLine = 0;
         QString text() const {
             const QString range =
                 from == to ? hex(from, digits) : hex(from, digits) + '-' + hex(to, digits);
@@ -103,44 +109,61 @@ private:
         }
     };
 
+    // The newest problem stays open while a run may grow; the report keeps
+    // the first kMaxShownProblems and counts the others.
+    void add(const HexProblem &problem, const Run *run = nullptr) {
+        settleLast();
+        last_ = problem;
+        lastRun_ = run ? *run : Run();
+        haveLast_ = true;
+        if (report.problems.size() < kMaxShownProblems)
+            report.problems.append(problem);
+        else
+            ++report.moreProblems;
+        lastStored_ = report.moreProblems == 0;
+    }
+    void settleLast() {
+        if (haveLast_ && lastStored_ && lastRun_.what)
+            report.problems.last() = {last_.line, last_.lastLine, last_.area, lastRun_.text()};
+    }
+
     void refuse(int number, const QString &text) {
         report.analyzable = false;
         broken(number, text);
     }
     void broken(int number, const QString &text) {
-        report.problems.append({number, number, HexArea::File, text});
+        add({number, number, HexArea::File, text});
         report.recordsBroken = true;
     }
     void unusableConfig(int number, const QString &text) {
-        report.problems.append({number, number, HexArea::Config, text});
+        add({number, number, HexArea::Config, text});
         report.configUnusable = true;
     }
     void rangeProblem(int number, HexArea area, const char *what, qint64 from, qint64 to,
                       int digits, int earlierLine = 0) {
-        if (!report.problems.isEmpty()) {
-            HexProblem &last = report.problems.last();
-            const auto it = runs_.find(report.problems.size() - 1);
-            if (it != runs_.end() && it->what == what && number - last.lastLine <= 1 &&
-                it->to + 1 == from) {
-                last.lastLine = number;
-                it->to = to;
-                return;
-            }
+        if (haveLast_ && lastRun_.what == what && number - last_.lastLine <= 1 &&
+            lastRun_.to + 1 == from) {
+            last_.lastLine = number;
+            lastRun_.to = to;
+            return;
         }
-        runs_.insert(report.problems.size(), Run{what, from, to, digits, earlierLine});
-        report.problems.append({number, number, area, QString()});
+        const Run run{what, from, to, digits, earlierLine};
+        add({number, number, area, QString()}, &run);
     }
 
     // Reports the addresses of a record that an earlier line named too.
-    void duplicates(int number, HexArea area, QHash<qint64, int> &seen, qint64 base, int count,
+    void duplicates(int number, HexArea area, FirstIndex &seen, qint64 base, int count,
                     int digits) {
         for (int k = 0; k < count; ++k) {
-            const auto it = seen.constFind(base + k);
-            if (it == seen.constEnd())
-                seen.insert(base + k, number);
-            else
+            const auto address = quint32(base + k);
+            const int first = seen.find(address);
+            if (first >= 0) {
                 rangeProblem(number, area, "%1 already given, the first of them on line %2",
-                             base + k, base + k, digits, *it);
+                             address, address, digits, first);
+            } else if (tracked_ < kMaxTrackedAddresses) {
+                seen.insertFirst(address, number, 0);
+                ++tracked_;
+            }
         }
     }
 
@@ -152,14 +175,16 @@ private:
         if (upper_ == kIdUpper) {
             report.idLocationBytes += count;
         } else if (upper_ == kConfigUpper) {
-            if (address != report.config.size())
+            if (address != report.configBytes)
                 unusableConfig(number, QStringLiteral("configuration bytes at %1 follow %2 bytes: "
                                                       "the window takes them in file order, not "
                                                       "by address")
                                            .arg(hex(absolute, 6))
-                                           .arg(report.config.size()));
+                                           .arg(report.configBytes));
             duplicates(number, HexArea::Config, configSeen_, absolute, count, 6);
-            report.config += data;
+            report.configBytes += count;
+            if (report.config.size() < kMaxKeptConfigBytes)
+                report.config += data.left(kMaxKeptConfigBytes - report.config.size());
         } else if (upper_ == kEepromUpper) {
             const int last = address + count - 1;
             if (last >= zq::boot::kEepromSize)
@@ -182,8 +207,14 @@ private:
     }
 
     quint16 upper_ = 0;
-    QHash<qint64, int> programSeen_, eepromSeen_, configSeen_;
-    QHash<int, Run> runs_; // by index in report.problems
+    // The first line that named each address, in flat tables: a hash of nodes
+    // would cost tens of bytes an address.
+    FirstIndex programSeen_, eepromSeen_, configSeen_;
+    int tracked_ = 0;
+    HexProblem last_{0, 0, HexArea::File, QString()};
+    Run lastRun_;
+    bool haveLast_ = false;
+    bool lastStored_ = false;
 };
 
 } // namespace
@@ -201,11 +232,16 @@ HexReport checkHex(const QByteArray &fileBytes) {
 HexReport checkHex(const QByteArray &fileBytes, const PICProgram &program, bool programRead) {
     Checker checker;
     checker.report.analyzable = true;
-    QList<QByteArray> lines = fileBytes.split('\n');
-    if (!lines.isEmpty() && lines.back().isEmpty())
-        lines.removeLast(); // the line end after the last record
-    for (int i = 0; i < lines.size(); ++i)
-        checker.line(i + 1, lines[i]);
+    // Line by line in place: a file of a few million short lines must not
+    // become a few million arrays.
+    int number = 0;
+    for (int from = 0; from < fileBytes.size();) {
+        int end = fileBytes.indexOf('\n', from);
+        if (end < 0)
+            end = fileBytes.size();
+        checker.line(++number, QByteArray::fromRawData(fileBytes.constData() + from, end - from));
+        from = end + 1;
+    }
     checker.finish();
 
     HexReport &report = checker.report;
@@ -214,13 +250,6 @@ HexReport checkHex(const QByteArray &fileBytes, const PICProgram &program, bool 
         report.programWords += program.findProgramWord(a) >= 0 ? 1 : 0;
     for (int e = 0; e < zq::boot::kEepromSize; ++e)
         report.eepromBytes += program.findEepromByte(quint16(e)) >= 0 ? 1 : 0;
-    if (report.config.size() != zq::boot::kConfigSize) {
-        report.problems.append({0, 0, HexArea::Config,
-                                QStringLiteral("%1 configuration bytes instead of 14: the firmware "
-                                               "window writes 14 zero bytes instead")
-                                    .arg(report.config.size())});
-        report.configUnusable = true;
-    }
     return report;
 }
 
@@ -232,6 +261,10 @@ QString hexProblemText(const HexProblem &p) {
     return QStringLiteral("line %1: %2").arg(p.line).arg(p.text);
 }
 
+QString moreProblemsText(const HexReport &r) {
+    return QStringLiteral("... and %1 more problems").arg(r.moreProblems);
+}
+
 QStringList hexReportLines(const HexReport &r) {
     QStringList lines;
     lines << QStringLiteral("Program memory: %1 words in 0x0300-0xFFFF (the others are written as "
@@ -239,17 +272,21 @@ QStringList hexReportLines(const HexReport &r) {
                  .arg(r.programWords);
     lines << QStringLiteral("EEPROM: %1 of 1024 bytes (the others are written as 0x00)")
                  .arg(r.eepromBytes);
+    QString config = QString::fromLatin1(r.config.toHex(' ').toUpper());
+    if (r.configBytes > r.config.size())
+        config += QStringLiteral(" ...");
     lines << QStringLiteral("Configuration: %1 bytes%2")
-                 .arg(r.config.size())
-                 .arg(r.config.isEmpty() ? QString()
-                                         : QStringLiteral(": ") +
-                                               QString::fromLatin1(r.config.toHex(' ').toUpper()));
+                 .arg(r.configBytes)
+                 .arg(config.isEmpty() ? QString() : QStringLiteral(": ") + config);
     if (r.idLocationBytes > 0)
         lines << QStringLiteral("ID locations: %1 bytes (never written)").arg(r.idLocationBytes);
     for (const HexProblem &p : r.problems)
         lines << hexProblemText(p);
-    lines << (r.problems.isEmpty() ? QStringLiteral("Problems: none")
-                                   : QStringLiteral("Problems: %1").arg(r.problems.size()));
+    if (r.moreProblems > 0)
+        lines << moreProblemsText(r);
+    lines << (r.problems.isEmpty()
+                  ? QStringLiteral("Problems: none")
+                  : QStringLiteral("Problems: %1").arg(r.problems.size() + r.moreProblems));
     return lines;
 }
 

@@ -23,13 +23,24 @@ struct HexProblem {
     QString text;
 };
 
+// The report keeps the first problems only; a hostile file can have one on
+// every line.
+constexpr int kMaxShownProblems = 50;
+// Duplicate addresses are looked for among this many distinct addresses (no
+// real image has more than 66 000); past them the check costs no more memory.
+constexpr int kMaxTrackedAddresses = 500000;
+// The unit has 14; more are kept only to show the first few.
+constexpr int kMaxKeptConfigBytes = 32;
+
 struct HexReport {
-    bool analyzable = false; // the firmware window's reader accepts the file
-    int programWords = 0;    // distinct words in 0x0300-0xFFFF that the write takes
-    int eepromBytes = 0;     // distinct EEPROM addresses below 1024
-    QByteArray config;       // the configuration bytes in file order
-    int idLocationBytes = 0; // read, but never written
-    QList<HexProblem> problems;
+    bool analyzable = false;    // the firmware window's reader accepts the file
+    int programWords = 0;       // distinct words in 0x0300-0xFFFF that the write takes
+    int eepromBytes = 0;        // distinct EEPROM addresses below 1024
+    int configBytes = 0;        // configuration bytes, counted in file order
+    QByteArray config;          // the first kMaxKeptConfigBytes of them
+    int idLocationBytes = 0;    // read, but never written
+    QList<HexProblem> problems; // the first kMaxShownProblems
+    int moreProblems = 0;       // found past those
 
     // Problems that make what reaches the unit differ from what the file says
     // (data outside the writable ranges is only left out, which is told):
@@ -43,6 +54,8 @@ HexReport checkHex(const QByteArray &fileBytes, const PICProgram &program, bool 
 
 // "line 12: ..." or "lines 2-49: ...".
 QString hexProblemText(const HexProblem &problem);
+// "... and 12 more problems", for a report with moreProblems.
+QString moreProblemsText(const HexReport &report);
 
 // The report as text lines (problems last) for `zqctl hex-info`.
 QStringList hexReportLines(const HexReport &report);

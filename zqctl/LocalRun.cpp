@@ -1,12 +1,12 @@
 #include "LocalRun.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSerialPortInfo>
 
 #include "ExitCode.h"
 #include "HexChecker.h"
+#include "InputFile.h"
 
 #include <cstdio>
 
@@ -33,12 +33,13 @@ int ports(Output &out) {
 }
 
 int hexInfo(const QString &path, Output &out) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        out.complain(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+    QByteArray bytes;
+    QString error;
+    if (!readInputFile(path, kMaxHexFileBytes, &bytes, &error)) {
+        out.complain(error);
         return ExitUsage;
     }
-    const HexReport report = checkHex(file.readAll());
+    const HexReport report = checkHex(bytes);
     if (out.json()) {
         QJsonArray problems;
         for (const HexProblem &p : report.problems)
@@ -50,9 +51,11 @@ int hexInfo(const QString &path, Output &out) {
              {QStringLiteral("analyzable"), report.analyzable},
              {QStringLiteral("program_words"), report.programWords},
              {QStringLiteral("eeprom_bytes"), report.eepromBytes},
+             {QStringLiteral("config_bytes"), report.configBytes},
              {QStringLiteral("config"), QString::fromLatin1(report.config.toHex(' ').toUpper())},
              {QStringLiteral("id_location_bytes"), report.idLocationBytes},
              {QStringLiteral("problems"), problems},
+             {QStringLiteral("more_problems"), report.moreProblems},
              {QStringLiteral("failed"), !report.problems.isEmpty()}});
     } else {
         for (const QString &line : hexReportLines(report))

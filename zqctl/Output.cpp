@@ -2,54 +2,158 @@
 
 #include <QJsonDocument>
 
-#include <cstdio>
+#include <algorithm>
 #include <unistd.h>
 
 namespace zqctl {
 
 namespace {
 
-constexpr qint64 kProgressRedrawMs = 200; // a terminal line redrawn at most this often
+constexpr qint64 kProgressRedrawMs = 200; // terminal lines redrawn at most this often
 constexpr int kMsPerSecond = 1000;
+constexpr int kSecondsPerMinute = 60;
 
-void put(FILE *stream, const QString &line) {
-    const QByteArray bytes = line.toUtf8() + '\n';
+void put(FILE *stream, const QStringList &lines) {
+    QByteArray bytes;
+    for (const QString &line : lines)
+        bytes += line.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fflush(stream);
 }
 
+QString compact(const QJsonObject &object) {
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
 } // namespace
 
-Output::Output(bool json) : json_(json), terminal_(::isatty(STDERR_FILENO) == 1) {}
+Screen::Screen(bool json, int units)
+    : json_(json), terminal_(::isatty(STDERR_FILENO) == 1), progress_(size_t(qMax(units, 1))),
+      ended_(progress_.size(), false) {}
 
-void Output::answer(const Printed &printed) {
-    if (json_) {
-        put(results_,
-            QString::fromUtf8(QJsonDocument(printed.json).toJson(QJsonDocument::Compact)));
-        return;
-    }
-    for (const QString &line : printed.lines)
-        put(results_, line);
-}
-
-void Output::result(const QString &kind, const QString &text, bool failed) {
-    if (json_)
-        put(results_,
-            QString::fromUtf8(
-                QJsonDocument(noteJson(kind, text, failed)).toJson(QJsonDocument::Compact)));
-    else
-        put(results_, text);
-}
-
-bool Output::writeData(const QByteArray &bytes) {
+bool Screen::writeData(const QByteArray &bytes) {
     const bool written =
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size());
     return std::fflush(stdout) == 0 && written;
 }
 
+void Screen::eraseProgressLocked() {
+    if (drawnLines_ == 0)
+        return;
+    // Up to the first progress line, and everything from there down cleared.
+    std::fprintf(stderr, "\x1b[%dA\r\x1b[J", drawnLines_);
+    std::fflush(stderr);
+    drawnLines_ = 0;
+}
+
+void Screen::drawProgressLocked() {
+    QStringList lines;
+    for (const QString &line : progress_) {
+        if (!line.isEmpty())
+            lines << line + QStringLiteral("\x1b[K");
+    }
+    put(stderr, lines);
+    drawnLines_ = lines.size();
+    lastDraw_.start();
+}
+
+void Screen::print(bool complaint, const QStringList &lines) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const bool redraw = drawnLines_ > 0;
+    eraseProgressLocked();
+    put(complaint ? stderr : results_, lines);
+    if (redraw)
+        drawProgressLocked();
+}
+
+void Screen::progress(int slot, const QString &line, bool now) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    progress_[size_t(slot)] = line;
+    if (!terminal_) {
+        put(stderr, {line});
+        return;
+    }
+    if (!now && lastDraw_.isValid() && lastDraw_.elapsed() < kProgressRedrawMs)
+        return;
+    eraseProgressLocked();
+    drawProgressLocked();
+}
+
+void Screen::endProgress(int slot) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ended_[size_t(slot)] = true;
+    if (std::find(ended_.begin(), ended_.end(), false) != ended_.end())
+        return;
+    // Every unit is done: the last lines stay where they are.
+    if (terminal_ && drawnLines_ > 0) {
+        eraseProgressLocked();
+        drawProgressLocked();
+    }
+    drawnLines_ = 0;
+    std::fill(progress_.begin(), progress_.end(), QString());
+    std::fill(ended_.begin(), ended_.end(), false);
+}
+
+Output::Output(Screen &screen, int slot, const QString &port)
+    : screen_(screen), slot_(slot),
+      prefix_(port.isEmpty() ? QString() : port + QStringLiteral(": ")),
+      gather_(screen.json() && screen.severalUnits()) {}
+
+QStringList Output::prefixed(const QStringList &lines) const {
+    if (prefix_.isEmpty())
+        return lines;
+    QStringList out;
+    for (const QString &line : lines)
+        out << prefix_ + line;
+    return out;
+}
+
+void Output::emitJson(const QJsonObject &object) {
+    if (gather_)
+        events_.append(object);
+    else
+        screen_.print(false, {compact(object)});
+}
+
+void Output::answer(const Printed &printed) {
+    if (json())
+        emitJson(printed.json);
+    else
+        screen_.print(false, prefixed(printed.lines));
+}
+
+void Output::report(const Printed &printed) {
+    if (json()) {
+        QJsonObject object = printed.json;
+        object.remove(QStringLiteral("failed"));
+        object.insert(QStringLiteral("report"), QStringLiteral("unit"));
+        emitJson(object);
+        return;
+    }
+    const QString payload = printed.json.value(QStringLiteral("payload")).toString();
+    const QString text = printed.lines.isEmpty() ? payload
+                                                 : printed.lines.join(QStringLiteral("; ")) +
+                                                       QStringLiteral(" (") + payload + ')';
+    screen_.print(true,
+                  {QStringLiteral("zqctl: ") + prefix_ + QStringLiteral("unit report: ") + text});
+}
+
+void Output::result(const QString &kind, const QString &text, bool failed,
+                    const QJsonObject &extra) {
+    if (!json()) {
+        screen_.print(false, prefixed({text}));
+        return;
+    }
+    QJsonObject object = noteJson(kind, text, failed);
+    for (auto it = extra.begin(); it != extra.end(); ++it)
+        object.insert(it.key(), it.value());
+    emitJson(object);
+}
+
 void Output::complain(const QString &text) {
-    endProgress();
-    put(stderr, QStringLiteral("zqctl: ") + text);
+    if (gather_)
+        complaints_ << text;
+    screen_.print(true, {QStringLiteral("zqctl: ") + prefix_ + text});
 }
 
 void Output::progress(int done, int total, qint64 lineBytes) {
@@ -59,30 +163,26 @@ void Output::progress(int done, int total, qint64 lineBytes) {
     const int percent = total > 0 ? int(qint64(done) * 100 / total) : 100;
     // On a terminal the line is redrawn in place; into a file or pipe, one line
     // per tenth keeps a log readable.
-    if (terminal_ ? (lastDrawMs_ >= 0 && ms - lastDrawMs_ < kProgressRedrawMs && done < total)
-                  : percent / 10 == lastTenth_)
+    if (!screen_.terminal() && percent / 10 == lastTenth_)
         return;
-    lastDrawMs_ = ms;
     lastTenth_ = percent / 10;
     const double seconds = ms / double(kMsPerSecond);
     const double rate = seconds > 0 ? lineBytes / seconds : 0;
     const int left = done > 0 ? int(seconds * (total - done) / done + 0.5) : 0;
-    const QString line = QStringLiteral("%1% %2/%3 payloads %4 B/s %5:%6 left")
+    const QString line = QStringLiteral("%1%2% %3/%4 payloads %5 B/s %6:%7 left")
+                             .arg(prefix_)
                              .arg(percent, 3)
                              .arg(done)
                              .arg(total)
                              .arg(qRound64(rate))
-                             .arg(left / 60)
-                             .arg(left % 60, 2, 10, QLatin1Char('0'));
-    const QByteArray bytes = (terminal_ ? "\r" + line + "\x1b[K" : line + '\n').toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-    std::fflush(stderr);
+                             .arg(left / kSecondsPerMinute)
+                             .arg(left % kSecondsPerMinute, 2, 10, QLatin1Char('0'));
+    screen_.progress(slot_, line, done == total);
 }
 
 void Output::endProgress() {
-    if (terminal_ && lastDrawMs_ >= 0)
-        std::fputs("\n", stderr);
-    lastDrawMs_ = -1;
+    screen_.endProgress(slot_);
+    lastTenth_ = -1;
 }
 
 } // namespace zqctl

@@ -1,55 +1,54 @@
 #include "UnitLink.h"
 
 #include <QDateTime>
-#include <QEventLoop>
+#include <QElapsedTimer>
 #include <QSerialPortInfo>
-#include <QTimer>
 
 #include "AnswerText.h"
-#include "PayloadFeeder.h"
-#include "uart.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace zqctl {
 
 namespace {
 
-constexpr int kLinkWaitMarginMs = 1000;
+// A frame of at most 261 bytes always fits the pseudo-terminal's or the
+// driver's buffer; this only bounds a port that stopped taking bytes.
+constexpr int kWriteWaitMs = 5000;
+constexpr int kLogFileMode = 0600;
 
 FrameLog *messageLog = nullptr;
-// Per thread: the "Send : " block comes from the link's sender thread, other
-// diagnostics from the GUI thread, and they may interleave.
-thread_local bool sendLines = false; // inside a "Send : " block of per-byte lines
 
 void handleMessage(QtMsgType type, const QMessageLogContext &, const QString &text) {
     if (type != QtDebugMsg && type != QtInfoMsg) {
         std::fprintf(stderr, "zqctl: %s\n", qPrintable(text));
         return;
     }
-    // Editions 4 and 5 print "Send : " and then each frame byte on a line of
-    // its own; the log shows the frame on one line instead.
-    if (sendLines) {
-        bool number = !text.isEmpty();
-        for (QChar c : text)
-            number = number && c.isDigit();
-        if (number)
-            return;
-    }
-    if (text.startsWith(QLatin1String("Send :"))) {
-        sendLines = true;
-        return;
-    }
-    sendLines = false;
     if (messageLog)
         messageLog->line(QStringLiteral("# ") + text);
 }
 
 } // namespace
 
-bool FrameLog::open(const QString &path) {
-    file_.setFileName(path);
-    return file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text);
+bool FrameLog::open(const QString &path, QString *error) {
+    // Created private before anything is written; an existing log keeps its mode.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, kLogFileMode);
+    if (fd < 0) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    if (!file_.open(fd, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text,
+                    QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        *error = file_.errorString();
+        return false;
+    }
+    return true;
 }
 
 void FrameLog::line(const QString &text) {
@@ -69,21 +68,32 @@ void installMessageHandler(FrameLog *log) {
     qInstallMessageHandler(handleMessage);
 }
 
-UnitLink::UnitLink(int edition, int answerWaitMs, FrameLog *log) : edition_(edition), log_(log) {
-    // zqctl gives up on an answer after answerWaitMs; the link must not give
-    // up first, or it would send the next payload and that payload's answer
-    // would pass for the lost one.
-    uart::setAnswerWait(answerWaitMs + kLinkWaitMarginMs);
-}
-
-UnitLink::~UnitLink() {
-    delete feeder_;
-    delete link_; // stops the sender thread before the port goes
-    port_.close();
+UnitLink::UnitLink(FrameLog *log, const QString &logPrefix)
+    : log_(log && log->isOpen() ? log : nullptr), logPrefix_(logPrefix) {
+    sink_.payload = [this](quint8 length, quint8 *buffer) {
+        logFrame('<', logPending_);
+        logPending_.clear();
+        inbox_.enqueue({QByteArray(reinterpret_cast<const char *>(buffer), length), QString()});
+    };
+    sink_.diagnostic = [this](const QString &why) {
+        logFrame('<', logPending_, why);
+        logPending_.clear();
+        resetReceiver_ = true;
+        // A whole frame came, damaged at its end: an answer the caller may ask
+        // for again. Bytes that open no frame (noise) are for the log only.
+        if (receiver_.rFrameCounter == zq::FrameReceiver::WaitChecksum ||
+            receiver_.rFrameCounter == zq::FrameReceiver::WaitEnd) {
+            const QString damage = receiver_.rFrameCounter == zq::FrameReceiver::WaitChecksum
+                                       ? QStringLiteral("a checksum error")
+                                       : QStringLiteral("a bad end byte");
+            inbox_.enqueue(
+                {QByteArray(reinterpret_cast<const char *>(receiver_.rBuffer), receiver_.rIndex),
+                 damage});
+        }
+    };
 }
 
 bool UnitLink::open(const QString &port, int baud, QString *error) {
-    QString name = port;
     if (!port.contains(QLatin1Char('/'))) {
         // A bare name must be one the system lists, as the start window shows them.
         bool listed = false;
@@ -95,128 +105,104 @@ bool UnitLink::open(const QString &port, int baud, QString *error) {
             return false;
         }
     }
-    port_.setPortName(name);
+    port_.setPortName(port);
     port_.setBaudRate(baud);
     port_.setDataBits(QSerialPort::Data8);
     port_.setParity(QSerialPort::NoParity);
     port_.setStopBits(QSerialPort::OneStop);
     port_.setFlowControl(QSerialPort::NoFlowControl);
-    // Connected before the link's own reader, so the log sees the bytes first.
-    connect(&port_, &QSerialPort::readyRead, this, &UnitLink::logReceived);
-    connect(&port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
-        if (e == QSerialPort::NoError || e == QSerialPort::TimeoutError)
-            return;
-        portError_ = port_.errorString();
-        emit changed();
-    });
     if (!port_.open(QIODevice::ReadWrite)) {
         *error = QStringLiteral("cannot open %1: %2").arg(port, port_.errorString());
         return false;
     }
-    portError_.clear();
-    link_ = new uart(&port_, edition_);
-    connect(link_, &uart::receivedData, this, [this](quint8 length, quint8 *buffer) {
-        // The buffer is the link's and valid during this call only.
-        inbox_.enqueue(QByteArray(reinterpret_cast<const char *>(buffer), length));
-        emit changed();
-    });
-    if (log_) {
-        // Logged on the sender thread the moment it takes the entry, before the
-        // frame is written, so the line always comes before the answer's.
-        connect(link_, &uart::entryTaken, this, &UnitLink::logSent, Qt::DirectConnection);
-    }
-    connect(link_, &uart::writeSignal, this, [this](const QByteArray &frame) {
-        ++framesWritten_;
-        bytesWritten_ += frame.size();
-        emit changed();
-    });
+    // What came before the port was opened answers nothing of this run (a
+    // run cut short leaves its answers behind): it could only be mispaired.
+    port_.clear(QSerialPort::Input);
     return true;
 }
 
-void UnitLink::logReceived() {
-    const QByteArray bytes = port_.peek(port_.bytesAvailable());
-    bytesRead_ += bytes.size();
+void UnitLink::logFrame(char direction, const QByteArray &bytes, const QString &note) {
     if (!log_)
         return;
-    zq::FrameReceiver::Sink sink;
-    sink.payload = [this](quint8, quint8 *) {
-        log_->line(QStringLiteral("< ") + hexBytes(logPending_));
-        logPending_.clear();
-    };
-    sink.diagnostic = [this](const QString &why) {
-        log_->line(QStringLiteral("< ") + hexBytes(logPending_) + QStringLiteral(" (") + why + ')');
-        logPending_.clear();
-    };
-    for (char b : bytes) {
-        logPending_.append(b);
-        logFrames_.feed(reinterpret_cast<const quint8 *>(&b), 1, sink);
-        if (logFrames_.rFrameCounter == zq::FrameReceiver::Stopped)
-            logFrames_.reset(); // the link waits for a reset here; the log goes on
-    }
+    QString text = logPrefix_ + QLatin1Char(direction) + QLatin1Char(' ') + logHex(bytes);
+    if (!note.isEmpty())
+        text += QStringLiteral(" (") + note + QLatin1Char(')');
+    log_->line(text);
 }
 
-void UnitLink::logSent() {
-    std::lock_guard<std::mutex> lock(unloggedMutex_);
-    if (!unlogged_.isEmpty())
-        log_->line(QStringLiteral("> ") + hexBytes(zq::buildFrame(unlogged_.dequeue(), false)));
+bool UnitLink::portFailed(const QString &what) {
+    portError_ = what + QStringLiteral(": ") + port_.errorString();
+    return false;
 }
 
-void UnitLink::send(const QByteArray &payload) {
-    if (log_) {
-        std::lock_guard<std::mutex> lock(unloggedMutex_);
-        unlogged_.enqueue(payload);
-    }
-    link_->enqueuePayload(makeUartPayload(payload));
-}
-
-void UnitLink::feed(const QVector<QByteArray> &payloads) {
-    if (log_) {
-        std::lock_guard<std::mutex> lock(unloggedMutex_);
-        for (const QByteArray &p : payloads)
-            unlogged_.enqueue(p);
-    }
-    if (!feeder_)
-        feeder_ = new PayloadFeeder(link_);
-    feeder_->start(payloads);
-}
-
-void UnitLink::abandon() {
-    if (feeder_)
-        feeder_->abandon();
-    link_->resetUartQueue();
-    std::lock_guard<std::mutex> lock(unloggedMutex_);
-    unlogged_.clear();
-}
-
-void UnitLink::waitFor(const std::function<bool()> &done, int waitMs) {
-    if (done() || portFailed())
-        return;
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    const auto connection = connect(this, &UnitLink::changed, &loop, [&] {
-        if (done() || portFailed())
-            loop.quit();
-    });
-    timer.start(waitMs);
-    loop.exec();
-    disconnect(connection);
-}
-
-std::optional<QByteArray> UnitLink::nextAnswer(int waitMs) {
-    waitFor([this] { return !inbox_.isEmpty(); }, waitMs);
-    if (inbox_.isEmpty())
-        return std::nullopt;
-    return inbox_.dequeue();
-}
-
-bool UnitLink::waitWritten(int frames, int waitMs) {
-    waitFor([&] { return framesWritten_ >= frames; }, waitMs);
-    if (framesWritten_ < frames)
-        return false;
+bool UnitLink::send(const QByteArray &payload) {
+    const QByteArray frame = zq::buildFrame(payload, false);
+    logFrame('>', frame);
+    if (!port_.isOpen() || port_.write(frame) != frame.size())
+        return portFailed(QStringLiteral("writing failed"));
+    // The port keeps written bytes until its notifier fires, and there is no
+    // event loop here: hand them to the driver now.
     port_.flush();
-    return port_.bytesToWrite() == 0 || port_.waitForBytesWritten(waitMs);
+    while (port_.bytesToWrite() > 0) {
+        if (!port_.waitForBytesWritten(kWriteWaitMs))
+            return portFailed(QStringLiteral("writing failed"));
+    }
+    bytesWritten_ += frame.size();
+    return true;
+}
+
+void UnitLink::take(const QByteArray &bytes) {
+    bytesRead_ += bytes.size();
+    // A byte at a time: after a bad end byte the receiver waits for a reset,
+    // and a frame in the same read right behind it must not be lost.
+    for (const char byte : bytes) {
+        if (log_)
+            logPending_.append(byte);
+        receiver_.feed(reinterpret_cast<const quint8 *>(&byte), 1, sink_);
+        if (resetReceiver_) {
+            receiver_.reset();
+            resetReceiver_ = false;
+        }
+    }
+}
+
+UnitLink::Arrival UnitLink::await(int code, int waitMs) {
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        while (!inbox_.isEmpty()) {
+            const Frame frame = inbox_.dequeue();
+            const bool paired = !frame.payload.isEmpty() && quint8(frame.payload[0]) == code;
+            if (paired && frame.damage.isEmpty())
+                return {Heard::Answer, frame.payload, QString()};
+            if (paired)
+                return {Heard::Unreadable, frame.payload, frame.damage};
+            if (frame.damage.isEmpty()) {
+                ++reports_;
+                if (onReport)
+                    onReport(frame.payload);
+            }
+        }
+        if (!port_.isOpen()) {
+            portFailed(QStringLiteral("the port closed"));
+            return {Heard::PortFailed, {}, portError_};
+        }
+        if (port_.bytesAvailable() > 0) {
+            take(port_.readAll());
+            continue;
+        }
+        const qint64 left = waitMs - clock.elapsed();
+        if (left <= 0)
+            return {};
+        if (!port_.waitForReadyRead(int(left))) {
+            const QSerialPort::SerialPortError error = port_.error();
+            if (error != QSerialPort::NoError && error != QSerialPort::TimeoutError) {
+                portFailed(QStringLiteral("reading failed"));
+                return {Heard::PortFailed, {}, portError_};
+            }
+            port_.clearError();
+        }
+    }
 }
 
 } // namespace zqctl

@@ -1,31 +1,36 @@
 #pragma once
-// zqctl's end of the serial line: the port, the same `uart` the consoles use,
-// an inbox of answers, and the --log file. Calls wait in a local event loop,
-// so a command reads as a plain sequence of send and wait.
+// zqctl's end of the serial line to one unit: the port, the frame receiver and
+// the --log file. One payload goes out at a time, and the call waits for the
+// answer that repeats its code; whatever else the unit sends meanwhile (its own
+// error reports, a late answer) is handed to onReport and never taken for the
+// answer. After a frame, checksum or end-byte error the receiver is reset at
+// once, so the next frame is read.
+//
+// The calls block (the port's own waits, no event loop), so a command reads as
+// a plain sequence of send and wait, and each unit of a multi-unit run can
+// have a thread of its own. The windows' link (`uart`) frees the line on any
+// answer, as the windows' documented behaviour wants; this one must not.
 
 #include <QByteArray>
 #include <QFile>
-#include <QObject>
 #include <QQueue>
 #include <QSerialPort>
-#include <QVector>
+#include <QString>
 
 #include "frame.h"
 
+#include <functional>
 #include <mutex>
-#include <optional>
-
-class PayloadFeeder;
-class uart;
 
 namespace zqctl {
 
-// The --log file: frames sent and received and the link's diagnostics, each
-// line time-stamped. Written from the GUI thread and the link's sender thread,
-// under a standard mutex so that the thread sanitizer sees the hand-off.
+// The --log file: frames sent (>) and received (<) and diagnostics (#), each
+// line time-stamped, the access code's bytes shown as "**". Created readable
+// by its owner only: it holds the unit's traffic. Shared by the units of a
+// multi-unit run, so lines are written under a lock.
 class FrameLog {
 public:
-    bool open(const QString &path);
+    bool open(const QString &path, QString *error);
     bool isOpen() const { return file_.isOpen(); }
     void line(const QString &text);
 
@@ -34,60 +39,65 @@ private:
     QFile file_;
 };
 
-// Routes the link's debug output: the per-byte "Send : " lines stay out of
-// sight (the log has the frames already), other diagnostics go to `log` when
-// there is one. Standard output stays for answers alone.
+// Diagnostics of the libraries go to the log when there is one; warnings to
+// standard error. Standard output stays for answers alone.
 void installMessageHandler(FrameLog *log);
 
-class UnitLink : public QObject {
-    Q_OBJECT
+class UnitLink {
 public:
-    UnitLink(int edition, int answerWaitMs, FrameLog *log);
-    ~UnitLink() override;
+    // What ended a wait for an answer.
+    enum class Heard {
+        Answer,     // the paired answer, in `payload`
+        Unreadable, // a frame with the right code came damaged; `why` says how
+        Nothing,    // the wait ran out
+        PortFailed, // see portError()
+    };
+    struct Arrival {
+        Heard heard = Heard::Nothing;
+        QByteArray payload;
+        QString why;
+    };
+
+    // `logPrefix` starts each of this link's log lines (the port, with several units).
+    UnitLink(FrameLog *log, const QString &logPrefix);
 
     // Opens a device path or a port name from the system's list, 8N1.
     bool open(const QString &port, int baud, QString *error);
 
-    void send(const QByteArray &payload);
-    // Hands a long run to the link as room frees up (a firmware image).
-    void feed(const QVector<QByteArray> &payloads);
-    // Stops a run, empties the link's queue and ends its wait for an answer.
-    void abandon();
+    // Frames `payload` (no checksum, as the windows send it) and writes it.
+    bool send(const QByteArray &payload);
+    // Waits up to `waitMs` for the next frame whose code is `code`. Frames with
+    // other codes go to onReport on the way; -1 waits for none of them.
+    Arrival await(int code, int waitMs);
 
-    // The next answer, waiting up to `waitMs`; nothing on a time-out or a port error.
-    std::optional<QByteArray> nextAnswer(int waitMs);
-    // Waits until `frames` frames in all have gone to the port.
-    bool waitWritten(int frames, int waitMs);
+    // Every well-formed frame that was not the awaited answer.
+    std::function<void(const QByteArray &payload)> onReport;
 
-    int framesWritten() const { return framesWritten_; }
     qint64 lineBytes() const { return bytesWritten_ + bytesRead_; } // both directions
-    bool portFailed() const { return !portError_.isEmpty(); }
+    int reports() const { return reports_; }
     QString portError() const { return portError_; }
 
-signals:
-    void changed(); // an answer, a written frame or a port error
-
 private:
-    void logReceived();
-    void logSent(); // sender thread
-    void waitFor(const std::function<bool()> &done, int waitMs);
+    struct Frame {
+        QByteArray payload;
+        QString damage; // empty for a sound frame
+    };
+    void take(const QByteArray &bytes);
+    void logFrame(char direction, const QByteArray &bytes, const QString &note = QString());
+    bool portFailed(const QString &what);
 
-    const int edition_;
     FrameLog *log_;
+    const QString logPrefix_;
     QSerialPort port_;
-    uart *link_ = nullptr;
-    PayloadFeeder *feeder_ = nullptr;
-    QQueue<QByteArray> inbox_;
-    int framesWritten_ = 0;
+    zq::FrameReceiver receiver_;
+    zq::FrameReceiver::Sink sink_;
+    bool resetReceiver_ = false;
+    QByteArray logPending_; // bytes of the frame being received, for the log
+    QQueue<Frame> inbox_;
     qint64 bytesWritten_ = 0;
     qint64 bytesRead_ = 0;
+    int reports_ = 0;
     QString portError_;
-    // A receiver of our own that splits the received bytes into frames for the log.
-    zq::FrameReceiver logFrames_;
-    QByteArray logPending_;
-    // Payloads handed to the link and not yet taken by its sender, for the log.
-    std::mutex unloggedMutex_;
-    QQueue<QByteArray> unlogged_;
 };
 
 } // namespace zqctl

@@ -1,16 +1,15 @@
 // zqctl: the ZQ unit from the command line, for production lines and service
-// scripts. The same link, payloads and answer decoding as the consoles and the
-// firmware window, so a script and a window never disagree.
+// scripts. The same frames, payloads and answer decoding as the consoles and
+// the firmware window, so a script and a window never disagree.
 
 #include <QCoreApplication>
 
-#include "BootRun.h"
 #include "CommandLine.h"
-#include "ConsoleRun.h"
 #include "ExitCode.h"
 #include "LocalRun.h"
 #include "Output.h"
 #include "UnitLink.h"
+#include "Units.h"
 
 #include <cstdio>
 
@@ -29,22 +28,20 @@ int main(int argc, char *argv[]) {
         return ExitUsage;
     }
     const Invocation &inv = parsed.invocation;
-    Output out(inv.json);
+    Screen screen(inv.json, inv.ports.size());
 
     FrameLog log;
-    if (!inv.logFile.isEmpty() && !log.open(inv.logFile)) {
-        out.complain(QStringLiteral("cannot write the log %1").arg(inv.logFile));
+    QString error;
+    if (!inv.logFile.isEmpty() && !log.open(inv.logFile, &error)) {
+        Output(screen).complain(
+            QStringLiteral("cannot write the log %1: %2").arg(inv.logFile, error));
         return ExitUsage;
     }
     installMessageHandler(log.isOpen() ? &log : nullptr);
 
-    switch (inv.command->family) {
-    case Family::Local:
+    if (inv.command->family == Family::Local) {
+        Output out(screen);
         return runLocalCommand(inv, out);
-    case Family::Console:
-        return runConsoleCommand(inv, out, log.isOpen() ? &log : nullptr);
-    case Family::Bootloader:
-        return runBootloaderCommand(inv, out, log.isOpen() ? &log : nullptr);
     }
-    return ExitUsage;
+    return runOnUnits(inv, screen, log.isOpen() ? &log : nullptr);
 }
