@@ -20,6 +20,20 @@ namespace {
 constexpr int kListBoxMinWidth = 150;
 constexpr int kLayoutSpacing = 6;
 constexpr int kLayoutMargin = 11;
+
+// Why a connection failed, in the port's own words, with what to do where
+// the user can do something about it.
+QString failureReason(bool havePort, const QSerialPort &port) {
+    if (!havePort)
+        return QStringLiteral("No port is chosen: connect the unit's serial adapter, then press "
+                              "\"Scan Port\" and choose its port.");
+    QString reason = port.portName() + QStringLiteral(": ") + port.errorString();
+    if (port.error() == QSerialPort::PermissionError)
+        reason += QStringLiteral(
+            "\n\nIf no other program is using the port, your user must belong to the dialout "
+            "group: run \"adduser $USER dialout\" as root, then log out and in again.");
+    return reason;
+}
 } // namespace
 
 ConnectionWindow::ConnectionWindow(QWidget *parent, Choices choices) : QMainWindow(parent) {
@@ -40,9 +54,10 @@ ConnectionWindow::ConnectionWindow(QWidget *parent, Choices choices) : QMainWind
     connect(defaultConnection_button, &QPushButton::clicked, this,
             &ConnectionWindow::defaultConnection);
 
-    connectionFailedNotice = [] {
+    connectionFailedNotice = [](const QString &reason) {
         QMessageBox box(QMessageBox::Information, QStringLiteral("ZQ-Interface"),
                         QStringLiteral("Connection failed"), QMessageBox::Ok);
+        box.setInformativeText(reason);
         box.exec();
     };
 
@@ -84,20 +99,19 @@ void ConnectionWindow::buildSettingsColumn() {
     verticalLayout_1->setObjectName(QStringLiteral("verticalLayout_1"));
     portCom_comboBox = addSettingRow("portCom_horizontalLayout", "portCom_label",
                                      QStringLiteral("Port Com :"), "portCom_comboBox", {});
-    baudrate_comboBox = addSettingRow(
-        "baudrate_horizontalLayout", "baudrate_label", QStringLiteral("Baudrate :"),
-        "baudrate_comboBox",
-        {tr("1200"), tr("2400"), tr("4800"), tr("9600"), tr("19200"), tr("38400"), tr("57600"),
-         tr("115200")});
-    dataBit_comboBox = addSettingRow("dataBit_horizontalLayout", "dataBit_label",
-                                     QStringLiteral("Data :"), "dataBit_comboBox",
-                                     {tr("8 bits"), tr("7 bits")});
-    parityBit_comboBox = addSettingRow("parityBit_horizontalLayout", "parityBit_label",
-                                       QStringLiteral("Parity :"), "parityBit_comboBox",
-                                       {tr("none"), tr("odd"), tr("even"), tr("mark"), tr("space")});
-    stopBit_comboBox = addSettingRow("stopBit_horizontalLayout", "stopBit_label",
-                                     QStringLiteral("Stop Bit :"), "stopBit_comboBox",
-                                     {tr("1 bit"), tr("1.5 bit"), tr("2 bits")});
+    baudrate_comboBox = addSettingRow("baudrate_horizontalLayout", "baudrate_label",
+                                      QStringLiteral("Baudrate :"), "baudrate_comboBox",
+                                      {tr("1200"), tr("2400"), tr("4800"), tr("9600"), tr("19200"),
+                                       tr("38400"), tr("57600"), tr("115200")});
+    dataBit_comboBox =
+        addSettingRow("dataBit_horizontalLayout", "dataBit_label", QStringLiteral("Data :"),
+                      "dataBit_comboBox", {tr("8 bits"), tr("7 bits")});
+    parityBit_comboBox = addSettingRow(
+        "parityBit_horizontalLayout", "parityBit_label", QStringLiteral("Parity :"),
+        "parityBit_comboBox", {tr("none"), tr("odd"), tr("even"), tr("mark"), tr("space")});
+    stopBit_comboBox =
+        addSettingRow("stopBit_horizontalLayout", "stopBit_label", QStringLiteral("Stop Bit :"),
+                      "stopBit_comboBox", {tr("1 bit"), tr("1.5 bit"), tr("2 bits")});
     flowControl_comboBox = addSettingRow("flowControl_horizontalLayout", "flowControl_label",
                                          QStringLiteral("Flow Control :"), "flowControl_comboBox",
                                          {tr("none"), tr("Xon/Xoff"), tr("hardware")});
@@ -157,7 +171,9 @@ void ConnectionWindow::connection() {
         flowControl_comboBox->currentIndex()));
 }
 
-void ConnectionWindow::defaultConnection() { connectWith(PortSettings::defaults()); }
+void ConnectionWindow::defaultConnection() {
+    connectWith(PortSettings::defaults());
+}
 
 void ConnectionWindow::connectWith(const PortSettings &settings) {
     if (port->isOpen())
@@ -173,7 +189,7 @@ void ConnectionWindow::connectWith(const PortSettings &settings) {
     if (!havePort || !port->open(QIODevice::ReadWrite)) {
         qDebug().noquote() << "Connection to " + (havePort ? port->portName() : QString()) +
                                   " failed";
-        connectionFailedNotice();
+        connectionFailedNotice(failureReason(havePort, *port));
         return;
     }
     qDebug().noquote() << "Connection to " + port->portName() + " OK";

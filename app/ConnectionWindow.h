@@ -29,8 +29,9 @@ public:
     explicit ConnectionWindow(QWidget *parent = nullptr, Choices choices = Choices::ConsoleOnly);
     ~ConnectionWindow() override;
 
-    // Shows "Connection failed"; a test may replace it to answer without a modal loop.
-    std::function<void()> connectionFailedNotice;
+    // Shows "Connection failed" with the reason; a test may replace it to
+    // answer without a modal loop.
+    std::function<void(const QString &reason)> connectionFailedNotice;
 
     QWidget *topLevel() const { return main_window; }
     QSerialPort *serialPort() const { return port; }

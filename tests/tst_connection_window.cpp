@@ -11,35 +11,38 @@
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
-#include <fcntl.h>
-#include <sched.h>
-#include <sys/mount.h>
 #include <termios.h>
-#include <unistd.h>
 
+#include "BootloaderWindow.h"
 #include "ConnectionWindow.h"
 #include "DebugCapture.h"
+#include "ListedPort.h"
 #include "MainWindow.h"
 #include "Pty.h"
 
-namespace {
-const char kListedDevice[] = "/dev/ttyS0";
-bool privateNamespace = false;
-
-} // namespace
+// In the test function itself: QSKIP returns from the function it stands in.
+#define REQUIRE_LISTED_PORT()                                                                      \
+    if (!portListed)                                                                               \
+    QSKIP(listed_port::kSkipReason)
 
 class TestConnectionWindow : public QObject {
     Q_OBJECT
     Pty pty;
     bool portListed = false;
-    bool madePlaceholder = false;
 
     template <typename T> static T *child(ConnectionWindow &w, const char *name) {
         return w.topLevel()->findChild<T *>(QString::fromLatin1(name));
     }
-    void requirePort() {
-        if (!portListed)
-            QSKIP("needs root and a private mount namespace with /dev/ttyS0 listed by Qt");
+    static QRadioButton *choice(ConnectionWindow &w, const QString &text) {
+        for (auto *radio : w.topLevel()->findChildren<QRadioButton *>())
+            if (radio->text() == text)
+                return radio;
+        return nullptr;
+    }
+    void chooseListedPort(ConnectionWindow &w) {
+        child<QPushButton>(w, "scanPort_button")->click();
+        auto *ports = child<QComboBox>(w, "portCom_comboBox");
+        ports->setCurrentIndex(ports->findText("ttyS0", Qt::MatchStartsWith));
     }
     static QWidget *consoleTopLevel(ConnectionWindow &w) {
         for (QWidget *top : QApplication::topLevelWidgets())
@@ -58,26 +61,7 @@ class TestConnectionWindow : public QObject {
 private slots:
     void initTestCase() {
         DebugCapture::install();
-        if (!privateNamespace || !pty.isOpen())
-            return;
-        if (::access(kListedDevice, F_OK) != 0) {
-            const int fd = ::open(kListedDevice, O_CREAT | O_WRONLY, 0600);
-            if (fd < 0)
-                return;
-            ::close(fd);
-            madePlaceholder = true;
-        }
-        if (::mount(pty.slavePath().toLocal8Bit().constData(), kListedDevice, nullptr, MS_BIND,
-                    nullptr) != 0)
-            return;
-        for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-            portListed |= info.systemLocation() == QLatin1String(kListedDevice);
-    }
-
-    void cleanupTestCase() {
-        ::umount(kListedDevice);
-        if (madePlaceholder)
-            ::unlink(kListedDevice);
+        portListed = pty.isOpen() && listed_port::listAsTtyS0(pty.slavePath());
     }
 
     void initialState() {
@@ -99,11 +83,12 @@ private slots:
 
     void emptyListFailsCleanly() {
         ConnectionWindow w;
-        int notices = 0;
-        w.connectionFailedNotice = [&] { ++notices; };
+        QStringList reasons;
+        w.connectionFailedNotice = [&](const QString &reason) { reasons << reason; };
         DebugCapture::clear();
         w.defaultConnection();
-        QCOMPARE(notices, 1);
+        QCOMPARE(reasons.size(), 1);
+        QVERIFY2(reasons.first().startsWith("No port is chosen"), qPrintable(reasons.first()));
         QVERIFY(w.topLevel()->isVisible());
         QVERIFY(!w.findChild<MainWindow *>());
         QCOMPARE(DebugCapture::last(), QStringLiteral("Connection to  failed"));
@@ -111,22 +96,64 @@ private slots:
 
     void failureBoxText() {
         ConnectionWindow w;
-        QString title, text;
+        QString title, text, reason;
         QTimer::singleShot(0, [&] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             if (!box)
                 return;
             title = box->windowTitle();
             text = box->text();
+            reason = box->informativeText();
             box->accept();
         });
         w.connection();
         QCOMPARE(title, QStringLiteral("ZQ-Interface"));
         QCOMPARE(text, QStringLiteral("Connection failed"));
+        QVERIFY(reason.startsWith("No port is chosen"));
+    }
+
+    // A port that cannot be opened says why; refused access points to the
+    // dialout group (here the port is held by another opener in this process).
+    void refusedPortGivesReasonAndHint() {
+        REQUIRE_LISTED_PORT();
+        QSerialPort holder;
+        holder.setPortName(QStringLiteral("/dev/ttyS0"));
+        QVERIFY(holder.open(QIODevice::ReadWrite));
+        ConnectionWindow w;
+        QString reason;
+        w.connectionFailedNotice = [&](const QString &why) { reason = why; };
+        chooseListedPort(w);
+        child<QPushButton>(w, "defaultConnection_button")->click();
+        QVERIFY2(reason.startsWith("ttyS0: ") && reason.contains("adduser $USER dialout"),
+                 qPrintable(reason));
+        QVERIFY(w.topLevel()->isVisible());
+    }
+
+    // The firmware program's start window offers both windows, the firmware
+    // one selected, and a connection opens it on the port.
+    void firmwareChoiceOpensFirmwareWindow() {
+        ConnectionWindow w(nullptr, ConnectionWindow::Choices::FirmwareFirst);
+        QRadioButton *console = choice(w, QStringLiteral("Interface Window"));
+        QRadioButton *firmware = choice(w, QStringLiteral("Bootloader Window"));
+        QVERIFY(console && firmware);
+        QVERIFY(!console->isHidden() && !firmware->isHidden());
+        QVERIFY(firmware->isChecked() && !console->isChecked());
+        REQUIRE_LISTED_PORT();
+        chooseListedPort(w);
+        child<QPushButton>(w, "defaultConnection_button")->click();
+        auto *window = w.findChild<BootloaderWindow *>();
+        QVERIFY(window);
+        QVERIFY(!w.findChild<MainWindow *>());
+        QCOMPARE(window->topLevel()->windowTitle(), QStringLiteral("ZQ-Bootloader"));
+        window->topLevel()->findChild<QPushButton *>("startBL_button")->click();
+        QCOMPARE(pty.readPayloads(1, 3000), QList<QByteArray>{"\x33"});
+        window->findChild<QAction *>("actionDisconnect")->trigger();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(w.topLevel()->isVisible());
     }
 
     void scanListsEachPortOnce() {
-        requirePort();
+        REQUIRE_LISTED_PORT();
         ConnectionWindow w;
         child<QPushButton>(w, "scanPort_button")->click();
         child<QPushButton>(w, "scanPort_button")->click();
@@ -148,24 +175,22 @@ private slots:
         QTest::addColumn<int>("parity");
         QTest::addColumn<int>("stopBits");
         QTest::addColumn<int>("flow");
-        QTest::newRow("untouched lists") << false << QList<int>{0, 0, 0, 0, 0} << 1200 << 8
-                                         << int(QSerialPort::NoParity) << 1
-                                         << int(QSerialPort::NoFlowControl);
-        QTest::newRow("every list moved") << false << QList<int>{3, 1, 2, 2, 1} << 9600 << 7
-                                          << int(QSerialPort::EvenParity) << 2
-                                          << int(QSerialPort::SoftwareControl);
+        QTest::newRow("untouched lists")
+            << false << QList<int>{0, 0, 0, 0, 0} << 1200 << 8 << int(QSerialPort::NoParity) << 1
+            << int(QSerialPort::NoFlowControl);
+        QTest::newRow("every list moved")
+            << false << QList<int>{3, 1, 2, 2, 1} << 9600 << 7 << int(QSerialPort::EvenParity) << 2
+            << int(QSerialPort::SoftwareControl);
         QTest::newRow("default connection ignores the lists")
             << true << QList<int>{3, 1, 2, 2, 1} << 115200 << 8 << int(QSerialPort::NoParity) << 1
             << int(QSerialPort::NoFlowControl);
     }
     void settingsReachThePort() {
-        requirePort();
+        REQUIRE_LISTED_PORT();
         QFETCH(bool, useDefault);
         QFETCH(QList<int>, positions);
         ConnectionWindow w;
-        child<QPushButton>(w, "scanPort_button")->click();
-        auto *ports = child<QComboBox>(w, "portCom_comboBox");
-        ports->setCurrentIndex(ports->findText("ttyS0", Qt::MatchStartsWith));
+        chooseListedPort(w);
         const char *boxes[] = {"baudrate_comboBox", "dataBit_comboBox", "parityBit_comboBox",
                                "stopBit_comboBox", "flowControl_comboBox"};
         for (int i = 0; i < 5; ++i)
@@ -194,11 +219,9 @@ private slots:
     }
 
     void reconnectAfterDisconnect() {
-        requirePort();
+        REQUIRE_LISTED_PORT();
         ConnectionWindow w;
-        child<QPushButton>(w, "scanPort_button")->click();
-        auto *ports = child<QComboBox>(w, "portCom_comboBox");
-        ports->setCurrentIndex(ports->findText("ttyS0", Qt::MatchStartsWith));
+        chooseListedPort(w);
         DebugCapture::clear();
         child<QPushButton>(w, "defaultConnection_button")->click();
         QVERIFY(DebugCapture::contains("Connection to ttyS0 OK"));
@@ -228,10 +251,7 @@ private slots:
 };
 
 int main(int argc, char *argv[]) {
-    // Before any thread exists: a mount namespace of our own, so that the
-    // bind mount is seen by this process alone.
-    privateNamespace = ::unshare(CLONE_NEWNS) == 0 &&
-                       ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    listed_port::enterPrivateNamespace(); // before any thread exists
     QApplication app(argc, argv);
     TestConnectionWindow test;
     return QTest::qExec(&test, argc, argv);
