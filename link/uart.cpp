@@ -20,7 +20,9 @@ UartPayload makeUartPayload(const QByteArray &bytes, bool withChecksum) {
     return entry;
 }
 
-void uart::setAnswerWait(int ms) { answerWaitMs = ms; }
+void uart::setAnswerWait(int ms) {
+    answerWaitMs = ms;
+}
 
 uart::uart(QSerialPort *port, int edition)
     : port(port), edition(edition),
@@ -29,14 +31,7 @@ uart::uart(QSerialPort *port, int edition)
     connect(port, &QSerialPort::readyRead, this, &uart::readFrame);
     connect(this, &uart::receivedFrameError, this, &uart::resetUartQueue);
     connect(this, &uart::writeSignal, this, &uart::writeUart);
-    // A resource error means the device went away (a unit unplugged, its
-    // pseudo-terminal closed). Every write then fails at once and the port's
-    // write notifier fires without end, a busy loop in the GUI thread; closed,
-    // the port is quiet until the start window opens it again.
-    connect(port, &QSerialPort::errorOccurred, this, [port](QSerialPort::SerialPortError error) {
-        if (error == QSerialPort::ResourceError && port->isOpen())
-            port->close();
-    });
+    connect(port, &QSerialPort::errorOccurred, this, &uart::portError);
     start();
 }
 
@@ -61,7 +56,7 @@ uart::~uart() {
 void uart::enqueuePayload(UartPayload entry) {
     {
         std::lock_guard<std::mutex> lock(queueMutex);
-        if (uartQueue.size() >= kQueueLimit) {
+        if (portGone || uartQueue.size() >= kQueueLimit) {
             delete[] entry.data; // dropped without a word, as the unit's tools always did
             return;
         }
@@ -135,8 +130,7 @@ void uart::run() {
             answerCondition.wait_until(lock, answerDeadline);
         } else {
             inFlight = false;
-            if (!uartQueue.isEmpty())
-                QMetaObject::invokeMethod(this, &uart::sendNextIfIdle, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, &uart::answerWaitEnded, Qt::QueuedConnection);
         }
     }
     lock.unlock();
@@ -155,6 +149,16 @@ void uart::resetUartQueue() {
     emit queueCleared();
 }
 
+void uart::answerWaitEnded() {
+    {
+        std::lock_guard<std::mutex> lock(queueMutex);
+        if (inFlight) // another frame went out meanwhile; its own end will say so
+            return;
+    }
+    emit lineFreed();
+    sendNextIfIdle();
+}
+
 void uart::deliverPayload(quint8 length, quint8 *buffer) {
     emit receivedData(length, buffer);
     {
@@ -163,7 +167,37 @@ void uart::deliverPayload(quint8 length, quint8 *buffer) {
         std::lock_guard<std::mutex> lock(queueMutex);
         inFlight = false;
     }
+    emit lineFreed();
     sendNextIfIdle();
+}
+
+// A device that went away shows as a resource error, or (a pseudo-terminal
+// whose other end closed, a serial adapter hung up) as reads that return
+// nothing for good: the port's read notifier then fires without end, a busy
+// loop in the GUI thread. Either way the port is closed, which quiets it
+// until the start window opens it again.
+void uart::portError(QSerialPort::SerialPortError error) {
+    if (portGone)
+        return;
+    if (error == QSerialPort::ResourceError)
+        losePort(port->errorString());
+    else if ((error == QSerialPort::ReadError || error == QSerialPort::WriteError) &&
+             ++failuresInARow >= kFailuresForLoss)
+        // A read that returns nothing leaves a stale system error behind: the
+        // port's error text would name something unrelated.
+        losePort(QStringLiteral("the device hung up"));
+}
+
+void uart::losePort(const QString &reason) {
+    {
+        std::lock_guard<std::mutex> lock(queueMutex);
+        portGone = true;
+    }
+    if (port->isOpen())
+        port->close();
+    // Said before the queue goes, so that a window can tell what was cut short.
+    emit portLost(reason);
+    resetUartQueue();
 }
 
 void uart::readFrame() {
@@ -172,6 +206,7 @@ void uart::readFrame() {
         qDebug().noquote() << "Reading Serial Port error : " + port->errorString();
         return;
     }
+    failuresInARow = 0;
     zq::FrameReceiver::Sink sink;
     sink.payload = [this](quint8 length, quint8 *buffer) { deliverPayload(length, buffer); };
     sink.diagnostic = [this](const QString &line) {

@@ -13,6 +13,7 @@
 
 #include <QByteArray>
 #include <QQueue>
+#include <QSerialPort>
 #include <QThread>
 
 #include <chrono>
@@ -20,8 +21,6 @@
 #include <mutex>
 
 #include "frame.h"
-
-class QSerialPort;
 
 // One transmit entry. `data` is a heap buffer (new quint8[length]) that passes
 // to the link with the entry; the link releases it exactly once.
@@ -39,6 +38,9 @@ class uart : public QThread {
 public:
     static constexpr int kAnswerWaitMs = 5000; // one frame in flight at most this long
     static constexpr int kQueueLimit = 26;     // waiting entries; the frame in flight not counted
+    // Read or write failures in a row, with nothing read between them, that
+    // mean the device is gone even without a resource error.
+    static constexpr int kFailuresForLoss = 3;
 
     // `edition` selects the unit generation's link habits: editions 4 and 5
     // print every frame sent; edition 1 drops a bad batch and resets the link.
@@ -47,7 +49,8 @@ public:
 
     // GUI thread. Appends the entry unless kQueueLimit entries already wait,
     // in which case it is dropped silently (and its buffer released). On an
-    // idle link the entry's frame is written before this returns.
+    // idle link the entry's frame is written before this returns. Once the
+    // port is lost every entry is dropped so.
     void enqueuePayload(UartPayload entry);
     // Entries waiting to be sent.
     int queuedCount() const;
@@ -72,6 +75,13 @@ signals:
     // A frame or checksum diagnostic, as written to the debug output
     // (GUI thread), for a caller that recovers from a bad frame by itself.
     void frameDiagnostic(const QString &line);
+    // The frame in flight is done (its answer handled, or its answer wait ran
+    // out) and no other frame has gone out since: the line is free (GUI thread).
+    void lineFreed();
+    // The device went away (an adapter pulled, a pseudo-terminal closed): the
+    // port is closed and nothing more is sent; right after this the queue is
+    // emptied (queueCleared). `reason` is the port's own error text. Once.
+    void portLost(const QString &reason);
 
 public slots:
     void resetUartQueue();
@@ -84,14 +94,19 @@ protected:
 private slots:
     // Sends the next waiting entry if no frame is in flight (GUI thread).
     void sendNextIfIdle();
+    // The link's thread found the answer wait run out (GUI thread).
+    void answerWaitEnded();
+    void portError(QSerialPort::SerialPortError error);
 
 private:
     void deliverPayload(quint8 length, quint8 *buffer);
+    void losePort(const QString &reason);
     QByteArray takeNextFrameLocked(bool *wakeLinkThread);
 
     QSerialPort *port;
     const int edition;
     zq::FrameReceiver frames;
+    int failuresInARow = 0; // GUI thread
 
     // Standard (pthread-based) locks rather than QMutex, so that the thread
     // sanitizer sees every hand-off between the GUI thread and the link's thread.
@@ -101,6 +116,7 @@ private:
     // flight, until the answer deadline while one is.
     std::condition_variable answerCondition;
     bool inFlight = false;
+    bool portGone = false; // set (GUI thread) once the device went away
     std::chrono::steady_clock::time_point answerDeadline;
     // The link thread waits with no deadline: a new frame in flight must wake
     // it. Otherwise it wakes at its last deadline and finds the new one itself,

@@ -168,6 +168,60 @@ private slots:
         }
     }
 
+    // A save that did not reach Messages.txt whole keeps the messages and says why.
+    void saveFailureKeepsMessages_data() {
+        QTest::addColumn<QString>("inTheWay"); // what stands at Messages.txt
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("cannot be opened") << "a folder"
+                                          << "Is a directory";
+        QTest::newRow("disk full") << "/dev/full"
+                                   << "No space left on device";
+    }
+    void saveFailureKeepsMessages() {
+        QFETCH(QString, inTheWay);
+        QFETCH(QString, reason);
+        ScriptedConsole console;
+        QVERIFY(inTheWay == "a folder" ? QDir().mkdir("Messages.txt")
+                                       : QFile::link(inTheWay, "Messages.txt"));
+        console.messages()->setPlainText("first\nsecond");
+        console.run("Save/Clear Messages");
+        QFile::remove("Messages.txt");
+        QDir().rmdir("Messages.txt");
+        const QString text = console.messageText();
+        QVERIFY2(
+            text.startsWith("first\nsecond\n=> ") &&
+                text.endsWith(QString(" : Messages not saved to %1 (%2); nothing was cleared\n")
+                                  .arg(QDir::current().absoluteFilePath("Messages.txt"), reason)),
+            qPrintable(text));
+    }
+
+    void unwritableLogIsToldOnce() {
+        if (!kLogsPayloads)
+            QSKIP("this edition keeps no log of received payloads");
+        QFile::remove("ReceivedMessages.txt");
+        QVERIFY(QDir().mkdir("ReceivedMessages.txt"));
+        ScriptedConsole console; // the version's answer: the first payload not logged
+        console.run("Flash");
+        console.sent(1);
+        QTRY_VERIFY(console.messageText().count("=> ") >= 2); // the flash answer shown
+        QDir().rmdir("ReceivedMessages.txt");
+        QCOMPARE(console.messageText().count(" : Received payloads are not logged: "), 1);
+    }
+
+    // The adapter pulled: said at once, the port closed, "Disconnect" still works.
+    void lostPortIsTold() {
+        ScriptedConsole console;
+        const QString name = console.port.portName();
+        console.unit.hangUp();
+        QTRY_VERIFY(console.messageText().contains(" : Serial port " + name + " lost ("));
+        QVERIFY(console.messageText().endsWith(
+            "; choose Disconnect in the ZQ menu to go back to the start window\n"));
+        QVERIFY(!console.port.isOpen());
+        QSignalSpy closed(console.window.get(), &MainWindow::mwClosed);
+        console.trigger("actionDisconnect");
+        QCOMPARE(closed.count(), 1);
+    }
+
     void flashModeSequenceTest_data() {
         if (!kSequenceTestIsFlashMode)
             QSKIP("the sequence test has a button of its own in this edition");

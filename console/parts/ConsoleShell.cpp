@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
@@ -12,6 +13,8 @@
 #include <QTextEdit>
 #include <QTextStream>
 #include <QVBoxLayout>
+
+#include <optional>
 
 #include "Edition.h"
 #include "WidgetFactory.h"
@@ -69,12 +72,27 @@ void addLogo(InformationColumn &c) {
     c.verticalLayout_3->addWidget(c.logo_label);
 }
 
-void appendReceivedLog(const QString &line) {
-    QFile file(QString::fromLatin1(kReceivedLogFile));
-    // A log that cannot be written must not keep the answer from being shown.
+// Appends `text` to the file `name` in text mode and returns what went wrong,
+// or nothing when all of it reached the file. A block that did not arrive
+// whole is taken out again where the file allows it, so that a later attempt
+// does not leave half a block in front of the whole one.
+std::optional<QString> appendToFile(const char *name, const QString &text) {
+    QFile file(QString::fromLatin1(name));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
-        return;
-    QTextStream(&file) << line << '\n';
+        return file.errorString();
+    const qint64 sizeBefore = file.size();
+    QTextStream stream(&file);
+    stream << text;
+    stream.flush();
+    if (stream.status() == QTextStream::Ok && file.flush())
+        return std::nullopt;
+    const QString reason = file.errorString();
+    file.resize(sizeBefore);
+    return reason;
+}
+
+QString absolutePath(const char *name) {
+    return QFileInfo(QString::fromLatin1(name)).absoluteFilePath();
 }
 
 QWidget *createConsoleTopLevel(const QString &title, QHBoxLayout *&main_horizontalLayout) {
@@ -217,23 +235,47 @@ void ConsoleShell::setPollPeriod(int seconds) const {
 }
 
 void ConsoleShell::saveMessages() const {
-    QFile file(QString::fromLatin1(kMessagesFile));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
-        QTextStream(&file) << messages.messages_textEdit->toPlainText() << '\n';
-    messages.messages_textEdit->clear();
+    const std::optional<QString> failure =
+        appendToFile(kMessagesFile, messages.messages_textEdit->toPlainText() + QLatin1Char('\n'));
+    if (!failure) {
+        messages.messages_textEdit->clear();
+        return;
+    }
+    tell(QStringLiteral("Messages not saved to %1 (%2); nothing was cleared")
+             .arg(absolutePath(kMessagesFile), *failure));
+}
+
+void ConsoleShell::tell(const QString &text) const {
+    QTextCursor end(messages.messages_textEdit->document());
+    end.movePosition(QTextCursor::End);
+    const bool onALineOfItsOwn = end.atBlockStart();
+    end.insertText((onALineOfItsOwn ? QString() : QStringLiteral("\n")) +
+                   timeStampPrefix(QDateTime::currentDateTime()) + QStringLiteral(" : ") + text +
+                   QLatin1Char('\n'));
+    QScrollBar *bar = messages.messages_textEdit->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+void ConsoleShell::tellPortLost(const QString &portName, const QString &reason) const {
+    tell(QStringLiteral("Serial port %1 lost (%2); choose Disconnect in the ZQ menu to go back to "
+                        "the start window")
+             .arg(portName, reason));
 }
 
 void ConsoleShell::closeWindow() const {
     main_window->close();
 }
 
-void ConsoleShell::showAnswer(const quint8 *data, int length) const {
+void ConsoleShell::showAnswer(const quint8 *data, int length) {
     const EditionTraits &traits = editionTraits(edition);
     QTextEdit *area = messages.messages_textEdit;
     const QString prefix = timeStampPrefix(QDateTime::currentDateTime());
     const DecodedAnswer answer = decodeAnswer(edition, data, length);
+    // A log that cannot be written must not keep the answer from being shown.
+    std::optional<QString> logFailure;
     if (length > 0 && traits.logsReceivedPayloads)
-        appendReceivedLog(receivedLogLine(prefix, data, length));
+        logFailure = appendToFile(kReceivedLogFile,
+                                  receivedLogLine(prefix, data, length) + QLatin1Char('\n'));
     // Older editions write at the user's cursor, replacing any selection there.
     if (length > 0 && traits.movesCursorToEnd)
         area->moveCursor(QTextCursor::End);
@@ -244,6 +286,11 @@ void ConsoleShell::showAnswer(const quint8 *data, int length) const {
     if (answer.scrollToBottom) {
         QScrollBar *bar = area->verticalScrollBar();
         bar->setValue(bar->maximum());
+    }
+    if (logFailure && !receivedLogProblemTold) {
+        receivedLogProblemTold = true;
+        tell(QStringLiteral("Received payloads are not logged: %1 cannot be written (%2)")
+                 .arg(absolutePath(kReceivedLogFile), *logFailure));
     }
 }
 

@@ -105,6 +105,9 @@ public:
         QObject::connect(link, &uart::receivedData, window, &Window::manageReceivedData);
         QObject::connect(menu.actionResetUartQueue, &QAction::triggered, link,
                          &uart::resetUartQueue);
+        QObject::connect(
+            link, &uart::portLost, window,
+            [this, name = port->portName()](const QString &reason) { tellPortLost(name, reason); });
         informationTimer = new QTimer;
         QObject::connect(informationTimer, &QTimer::timeout, window, &Window::updateI);
         informationTimer->start(kFirstPollPeriodMs);
@@ -116,12 +119,13 @@ public:
     // The information poll, unless "Never" is ticked.
     void pollInformation() const;
     void setPollPeriod(int seconds) const;
-    // Appends the message area to Messages.txt, then clears it (even if the
-    // file cannot be written: the user asked for a clean area).
+    // Appends the message area to Messages.txt, then clears it; when the
+    // whole block did not reach the file the messages stay and a line says why.
     void saveMessages() const;
     void closeWindow() const;
     // One received payload: logged, decoded, shown as messages or label text.
-    void showAnswer(const quint8 *data, int length) const;
+    // A log that cannot be written is said once per window.
+    void showAnswer(const quint8 *data, int length);
 
     const int edition;
     uart *link = nullptr;
@@ -134,9 +138,15 @@ public:
     ConsoleMenu menu;
 
 private:
+    // A time-stamped line of the console's own at the end of the message
+    // area, wherever the user's cursor is.
+    void tell(const QString &text) const;
+    void tellPortLost(const QString &portName, const QString &reason) const;
     void placeColumns(const ScrolledControlColumn &controls) const;
     void placeColumns(const FramedControlColumn &controls) const;
     void show() const;
+
+    bool receivedLogProblemTold = false;
 };
 
 ScrolledControlColumn buildScrolledControlColumn();

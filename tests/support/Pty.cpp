@@ -28,10 +28,15 @@ Pty::Pty() {
 }
 
 Pty::~Pty() {
+    hangUp();
+}
+
+void Pty::hangUp() {
     if (slave_ >= 0)
         ::close(slave_);
     if (master_ >= 0)
         ::close(master_);
+    slave_ = master_ = -1;
 }
 
 bool Pty::write(const QByteArray &bytes) {

@@ -20,6 +20,10 @@ public:
     int masterFd() const { return master_; }
     int slaveFd() const { return slave_; }
 
+    // Closes both ends, as an adapter pulled out would: the program's port
+    // sees the device go away.
+    void hangUp();
+
     // Writes raw bytes to the program under test.
     bool write(const QByteArray &bytes);
     // Answers with one payload in a frame (no checksum unless asked).
