@@ -190,4 +190,38 @@ BootloaderAnswer handleAnswer(const quint8 *data, int length) {
     }
 }
 
+void WriteProgress::start(int total, int framesAhead) {
+    *this = WriteProgress();
+    total_ = total;
+    ahead_ = framesAhead;
+}
+
+void WriteProgress::frameTaken() {
+    if (!running())
+        return;
+    ownFrameOnLine_ = ahead_ == 0;
+    if (ahead_ > 0)
+        --ahead_;
+    else
+        ++taken_;
+}
+
+void WriteProgress::answerReceived() {
+    // The first answer frees the line: at most one per frame counts.
+    if (ownFrameOnLine_)
+        ++answered_;
+    ownFrameOnLine_ = false;
+}
+
+void WriteProgress::lineFreed() {
+    ownFrameOnLine_ = false;
+    if (running() && taken_ == total_)
+        stop();
+}
+
+void WriteProgress::stop() {
+    total_ = 0;
+    ownFrameOnLine_ = false;
+}
+
 } // namespace zq::boot

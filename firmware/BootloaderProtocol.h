@@ -56,4 +56,30 @@ struct BootloaderAnswer {
 // past `length` bytes; an empty answer counts as unknown data.
 BootloaderAnswer handleAnswer(const quint8 *data, int length);
 
+// Follows one program write on a link that has one frame in flight at a time:
+// which frame on the line is one of the write's, how many of them an answer
+// ended, and whether the last one has ended (answered or given up). The
+// window feeds it what the link tells; it decides from those events alone.
+class WriteProgress {
+public:
+    // `framesAhead`: frames of the window's that are not on the line yet and
+    // will go before the write's first one.
+    void start(int total, int framesAhead);
+    void frameTaken();     // a frame left the queue for the line
+    void answerReceived(); // an answer came while a frame was on the line
+    void lineFreed();      // the frame on the line is done
+    void stop();           // abandoned
+
+    bool running() const { return total_ > 0; }
+    int total() const { return total_; }
+    int answered() const { return answered_; }
+
+private:
+    int total_ = 0;
+    int ahead_ = 0;
+    int taken_ = 0;
+    int answered_ = 0;
+    bool ownFrameOnLine_ = false;
+};
+
 } // namespace zq::boot

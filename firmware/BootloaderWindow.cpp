@@ -145,7 +145,7 @@ BootloaderWindow::BootloaderWindow(QWidget *parent, QSerialPort *port, int linkE
 
     link = new uart(port, linkEdition);
     feeder = new PayloadFeeder(link, this);
-    connectLink();
+    connectLink(port->portName());
     program = new PICProgram;
 }
 
@@ -292,14 +292,21 @@ void BootloaderWindow::connectControls() {
     connect(actionDisconnect, &QAction::triggered, this, &BootloaderWindow::closeWindow);
 }
 
-void BootloaderWindow::connectLink() {
+void BootloaderWindow::connectLink(const QString &portName) {
     connect(link, &uart::receivedData, this, &BootloaderWindow::manageReceivedData);
     connect(actionResetUartQueue, &QAction::triggered, link, &uart::resetUartQueue);
     // A reset is the user's way to stop: what the controls asked for and the
     // feeder has not handed over yet goes with the link's queue (the feeder
-    // abandons its own run on the same signal).
-    connect(link, &uart::queueCleared, this, [this] { backlog_.clear(); });
+    // abandons its own run on the same signal), and a write with it.
+    connect(link, &uart::queueCleared, this, [this] {
+        backlog_.clear();
+        write_.stop();
+    });
     connect(feeder, &PayloadFeeder::finished, this, &BootloaderWindow::feedBacklog);
+    connect(link, &uart::entryTaken, this, [this] { write_.frameTaken(); });
+    connect(link, &uart::lineFreed, this, [this] { write_.lineFreed(); });
+    connect(link, &uart::portLost, this,
+            [this, portName](const QString &reason) { tellPortLost(portName, reason); });
 }
 
 void BootloaderWindow::installDefaultDialogs() {
@@ -328,7 +335,28 @@ void BootloaderWindow::installDefaultDialogs() {
 }
 
 bool BootloaderWindow::isSending() const {
-    return feeder->isRunning() || !backlog_.isEmpty();
+    return write_.running() || feeder->isRunning() || !backlog_.isEmpty();
+}
+
+bool BootloaderWindow::refusedDuringWrite(const QString &operation) {
+    if (!write_.running())
+        return false;
+    status_label->setText(
+        QStringLiteral("Status : %1 -> Refused, a write is running").arg(operation));
+    return true;
+}
+
+void BootloaderWindow::tellPortLost(const QString &portName, const QString &reason) {
+    if (write_.running())
+        status_label->setText(
+            QStringLiteral("Status : Writing Program -> Incomplete, %1 of %2 answered, %3 lost")
+                .arg(write_.answered())
+                .arg(write_.total())
+                .arg(portName));
+    else
+        status_label->setText(QStringLiteral("Status : Serial Port -> %1 lost (%2), use Disconnect")
+                                  .arg(portName, reason));
+    write_.stop();
 }
 
 // Everything the window sends goes through here, so nothing is ever dropped by
@@ -366,6 +394,9 @@ void BootloaderWindow::setMode(Mode mode) {
 
 void BootloaderWindow::startBL() {
     // The mode is the controls' enabled state; progFile_label stands for them all.
+    if (refusedDuringWrite(progFile_label->isEnabled() ? QStringLiteral("Starting User Program")
+                                                       : QStringLiteral("Starting Bootloader")))
+        return;
     if (progFile_label->isEnabled()) {
         send({zq::boot::command(StartUserProgram)});
         return; // the answer switches the mode off
@@ -394,11 +425,8 @@ void BootloaderWindow::analyzeHexFile() {
 void BootloaderWindow::writeProg() {
     // A second image behind or inside the first would make no sense to the
     // unit; asking to confirm a write that would be refused makes none either.
-    if (isSending()) {
-        status_label->setText(
-            QStringLiteral("Status : Writing Program -> Refused, a write is already running"));
+    if (refusedDuringWrite(QStringLiteral("Writing Program")))
         return;
-    }
     if (!confirmDialog(QStringLiteral("Writing Program"),
                        QStringLiteral("This action will Write :\n-The Program\n-The EEPROM "
                                       "Memory\n-The Config Bits")))
@@ -407,18 +435,28 @@ void BootloaderWindow::writeProg() {
         status_label->setText(QStringLiteral("Status : Please analyze HEX File before writing"));
         return;
     }
-    send(zq::boot::programWriteSequence(*program));
+    QVector<QByteArray> sequence = zq::boot::programWriteSequence(*program);
+    const int notOnTheLineYet = backlog_.size() + link->queuedCount() +
+                                (feeder->isRunning() ? feeder->total() - feeder->handedOver() : 0);
+    write_.start(sequence.size(), notOnTheLineYet);
+    send(std::move(sequence));
 }
 
 void BootloaderWindow::eraseProg() {
+    if (refusedDuringWrite(QStringLiteral("Erasing Program")))
+        return;
     send({zq::boot::command(EraseProgram)});
 }
 
 void BootloaderWindow::readConfig() {
+    if (refusedDuringWrite(QStringLiteral("Reading Config")))
+        return;
     send({zq::boot::command(ReadConfig)});
 }
 
 void BootloaderWindow::writeConfig() {
+    if (refusedDuringWrite(QStringLiteral("Writing Config")))
+        return;
     send({zq::boot::configWritePayload(tableBytes(config_tableWidget))});
 }
 
@@ -427,10 +465,14 @@ void BootloaderWindow::closeWindow() {
 }
 
 void BootloaderWindow::readEEPROM() {
+    if (refusedDuringWrite(QStringLiteral("Reading EEPROM Data")))
+        return;
     send({zq::boot::command(ReadEeprom)});
 }
 
 void BootloaderWindow::writeEEPROM() {
+    if (refusedDuringWrite(QStringLiteral("Writing EEPROM Data")))
+        return;
     send(zq::boot::eepromWriteSequence(tableBytes(EEPROM_tableWidget)));
 }
 
@@ -482,6 +524,7 @@ void BootloaderWindow::loadConfig() {
 }
 
 void BootloaderWindow::manageReceivedData(quint8 length, quint8 *buffer) {
+    write_.answerReceived();
     // The core judges the answer, an empty one included; the window only applies it.
     const zq::boot::BootloaderAnswer answer = zq::boot::handleAnswer(buffer, length);
     if (answer.setsStatus)

@@ -13,6 +13,8 @@
 #include <functional>
 #include <optional>
 
+#include "BootloaderProtocol.h"
+
 class PICProgram;
 class PayloadFeeder;
 class QAction;
@@ -58,7 +60,7 @@ public:
 
     QWidget *topLevel() const { return main_window; }
     // True while payloads accepted from the controls still wait to be handed
-    // to the link (a program write is running).
+    // to the link, or a program write waits for its last answer.
     bool isSending() const;
 
 signals:
@@ -93,7 +95,7 @@ private:
     void buildConfigRow();
     void buildMenu();
     void connectControls();
-    void connectLink();
+    void connectLink(const QString &portName);
     void installDefaultDialogs();
 
     void setMode(Mode mode);
@@ -101,6 +103,10 @@ private:
     void askCellValue(QTableWidget *table, int row, int column);
     void send(QVector<QByteArray> payloads);
     void feedBacklog();
+    // During a program write every other command to the unit is refused: it
+    // would reach the unit only after the image (an erase would wipe it).
+    bool refusedDuringWrite(const QString &operation);
+    void tellPortLost(const QString &portName, const QString &reason);
 
     uart *link = nullptr;
     PICProgram *program = nullptr;
@@ -149,4 +155,5 @@ private:
     // runs waits here, in order, instead of being dropped by a full queue.
     PayloadFeeder *feeder = nullptr;
     QVector<QByteArray> backlog_;
+    zq::boot::WriteProgress write_;
 };

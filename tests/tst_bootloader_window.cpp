@@ -252,33 +252,76 @@ private slots:
         QCOMPARE(status(), QString("Status : Can't analyze HEX File"));
     }
 
-    // 1018 payloads onto a queue of 26: every one goes out, in order, and what
-    // the user asks for meanwhile follows the image instead of being dropped.
-    void writeWhileWriting() {
+    // 1018 payloads onto a queue of 26: every one goes out, in order, and until
+    // the image's last answer every other command to the unit is refused.
+    void commandsRefusedDuringWrite() {
         startBootloader();
         choose("p.hex", ":020000040000FA\n:020300001234B5\n:00000001FF\n");
         click("analyzeHexFile_button");
         click("writeProg_button");
         QVERIFY(window->isSending()); // the slot returned; the write goes on
         QCOMPARE(answerNext().left(6), hex("020003001234"));
-        click("writeProg_button");
-        QCOMPARE(confirmArgs.size(), 2); // asked once only
-        QCOMPARE(status(),
-                 QString("Status : Writing Program -> Refused, a write is already running"));
-        click("writeEEPROM_button");
-        click("readConfig_button");
+        const QPair<const char *, const char *> refused[] = {
+            {"writeProg_button", "Writing Program"},
+            {"eraseProg_button", "Erasing Program"},
+            {"startBL_button", "Starting User Program"},
+            {"readEEPROM_button", "Reading EEPROM Data"},
+            {"writeEEPROM_button", "Writing EEPROM Data"},
+            {"readConfig_button", "Reading Config"},
+            {"writeConfig_button", "Writing Config"}};
+        for (const auto &[button, operation] : refused) {
+            click(button);
+            QCOMPARE(status(),
+                     QString("Status : %1 -> Refused, a write is running").arg(operation));
+        }
+        QCOMPARE(confirmArgs.size(), 2); // the second write was not even asked about
 
         QByteArrayList heads, expected;
-        for (int i = 1; i < kImagePayloads + 6; ++i)
+        for (int i = 1; i < kImagePayloads - 1; ++i)
             heads << answerNext().left(4);
         for (int block = 0x0340; block < 0x10000; block += 64)
             expected << hex("0200") + char(block >> 8) + char(block & 0xFF);
         expected << hex("05FA0000") << hex("05FA00FA") << hex("05FA01F4") << hex("05FA02EE")
-                 << hex("051803E8") << hex("07000000") // the image's EEPROM and config
-                 << hex("05FA0000") << hex("05FA00FA") << hex("05FA01F4") << hex("05FA02EE")
-                 << hex("051803E8") << hex("06"); // then the table and the read
+                 << hex("051803E8");
         QCOMPARE(heads, expected);
-        QVERIFY(pty->readPayloads(1, kSilenceMs).isEmpty());
+        // The last payload is on the line: still refused until its answer.
+        QCOMPARE(pty->readPayloads(1, kAnswerMs).value(0).left(4), hex("07000000"));
+        click("eraseProg_button");
+        QCOMPARE(status(), QString("Status : Erasing Program -> Refused, a write is running"));
+        pty->sendPayload(hex("0700"));
+        QTRY_VERIFY(!window->isSending());
+        click("eraseProg_button");
+        QCOMPARE(pty->readPayloads(1, kAnswerMs), QList<QByteArray>{hex("03")});
+    }
+
+    // The adapter pulled: the status line says so, and a running write is
+    // abandoned with how far it got.
+    void portLost_data() {
+        QTest::addColumn<int>("answered"); // -1: no write running
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("idle") << -1 << "Status : Serial Port -> %1 lost (*), use Disconnect";
+        QTest::newRow("during a write")
+            << 3 << "Status : Writing Program -> Incomplete, 3 of 1018 answered, %1 lost";
+    }
+    void portLost() {
+        QFETCH(int, answered);
+        QFETCH(QString, expected);
+        startBootloader();
+        if (answered >= 0) {
+            choose("p.hex", ":00000001FF\n");
+            click("analyzeHexFile_button");
+            click("writeProg_button");
+            for (int i = 0; i < answered; ++i)
+                QCOMPARE(answerNext().left(2), hex("0200"));
+            QCOMPARE(pty->readPayloads(1, kAnswerMs).size(), 1); // the last answer was taken
+        }
+        pty->hangUp();
+        QTRY_VERIFY(!port->isOpen());
+        // '*' stands for the port's own words.
+        const QStringList around = expected.arg(port->portName()).split('*');
+        QVERIFY2(status().startsWith(around.first()) && status().endsWith(around.last()),
+                 qPrintable(status()));
+        QVERIFY(!window->isSending());
     }
 
     void resetAbandonsWrite() {
@@ -308,7 +351,7 @@ private slots:
         QVERIFY(visible.isNull());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(DebugCapture::lines(), QStringList({"Destroy BW", "Thread stoped", "Destroy uart",
-                                          "Destroy PICProgram"}));
+                                                     "Destroy PICProgram"}));
     }
 };
 
