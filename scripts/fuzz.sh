@@ -8,7 +8,7 @@ ZQ_EXTRA_PACKAGES="clang libclang-rt-14-dev" scripts/install-deps.sh
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(frame console_decode bootloader_answer hex)
+[ ${#targets[@]} -gt 0 ] || targets=(frame console_decode bootloader_answer hex hex_checker)
 
 build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

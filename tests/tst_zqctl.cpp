@@ -21,8 +21,10 @@
 #include "frame.h"
 
 #include <atomic>
+#include <csignal>
 #include <poll.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -378,6 +380,28 @@ private slots:
         QCOMPARE(logFrames(log).value(2),
                  QString("> 0F 0F 0A 02 ** ** ** ** ** ** ** ** ** 00 AA"));
         QVERIFY(!readFile(log).contains("71 65 62 6F 72"));
+    }
+
+    // Ctrl-C at the access code prompt must not leave the terminal without echo.
+    void promptGivesTheTerminalBack() {
+        Pty terminal;
+        QVERIFY(terminal.isOpen());
+        termios attributes{};
+        const auto echo = [&] {
+            ::tcgetattr(terminal.slaveFd(), &attributes);
+            return (attributes.c_lflag & ECHO) != 0;
+        };
+        ::tcgetattr(terminal.slaveFd(), &attributes);
+        attributes.c_lflag |= ECHO | ICANON;
+        ::tcsetattr(terminal.slaveFd(), TCSANOW, &attributes);
+        QProcess p;
+        p.setStandardInputFile(terminal.slavePath());
+        p.start(zqctlProgram(), {"calibrate", "--port", "/dev/null"});
+        QTRY_VERIFY_WITH_TIMEOUT(!echo(), 10000);
+        ::kill(pid_t(p.processId()), SIGINT);
+        QVERIFY(p.waitForFinished(5000));
+        QCOMPARE(p.exitStatus(), QProcess::CrashExit);
+        QVERIFY(echo());
     }
 
     // Each payload waits for the answer with its code: the unit's own reports
