@@ -10,3 +10,19 @@ if(TARGET zqctl AND TARGET zq-sim)
     DEPENDS zqctl zq-sim bench_zqctl_floor
     USES_TERMINAL)
 endif()
+# The same write on 1, 4, 8 and 16 units at once from one zqctl process, and
+# what reading hostile HEX files costs it in memory.
+#   cmake --build <build> --target bench_zqctl_units bench_zqctl_files
+if(TARGET zqctl AND TARGET zq-sim)
+  add_custom_target(bench_zqctl_units
+    COMMAND ${CMAKE_CURRENT_LIST_DIR}/bench_zqctl_units.sh $<TARGET_FILE:zqctl>
+            $<TARGET_FILE:zq-sim> "1 4 8 16" 3 115200
+    DEPENDS zqctl zq-sim
+    USES_TERMINAL)
+endif()
+if(TARGET zqctl)
+  add_custom_target(bench_zqctl_files
+    COMMAND ${CMAKE_CURRENT_LIST_DIR}/bench_zqctl_files.sh $<TARGET_FILE:zqctl>
+    DEPENDS zqctl
+    USES_TERMINAL)
+endif()

@@ -28,6 +28,8 @@ run sequence "$build/bench/bench_write_sequence"
 run firmware "$build/bench/bench_firmware_write"
 run zqctl bench/bench_zqctl.sh "$build/zqctl/zqctl" "$build/sim/zq-sim" 3 115200 \
     "$build/bench/bench_zqctl_floor"
+run units bench/bench_zqctl_units.sh "$build/zqctl/zqctl" "$build/sim/zq-sim" "1 4 8 16" 3 115200
+run files bench/bench_zqctl_files.sh "$build/zqctl/zqctl"
 
 pick() { grep -h -m1 -E "$2" "$out/$1.txt" | sed -E 's/^ *//' || echo "(missing)"; }
 echo "== summary ($(nproc) cores, $(uname -m), $(date -u +%Y-%m-%d))"
@@ -45,3 +47,7 @@ echo "| write-sequence build | $(pick sequence 'programWriteSequence') |"
 echo "| firmware write, paced 115200 | $(pick firmware '^\(b\)') |"
 echo "| firmware write, unpaced | $(pick firmware '^\(c\)') |"
 echo "| zqctl firmware write --verify, 115200 | $(pick zqctl 'ratio') |"
+for n in 1 4 8 16; do
+    echo "| zqctl on $n units at once (wall, vs one, vs line min., CPU per unit) | $(pick units "^ *$n  ") |"
+done
+echo "| zqctl hex-info, 16 MiB of distinct addresses | $(pick files 'distinct.hex') |"

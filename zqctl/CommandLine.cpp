@@ -309,8 +309,9 @@ QString commandHelp(const QString &name) {
         if (!editions.isEmpty())
             text += QStringLiteral("Console %1 only.\n").arg(editions);
         if (c.needsAccessCode)
-            text += QStringLiteral("The access code is read from standard input, or asked for "
-                                   "without echo at a terminal.\n");
+            text += QStringLiteral("The access code is read from --access-code-file, else from "
+                                   "standard input,\nor asked for without echo at a "
+                                   "terminal.\n");
         if (!c.options.isEmpty()) {
             text += QStringLiteral("\nOptions of this command:\n");
             for (const QString &o : c.options)

@@ -2,6 +2,8 @@
 
 #include <QBuffer>
 
+#include <cstring>
+
 #include "BootloaderCommand.h"
 #include "FirstIndex.h"
 #include "PICProgram.h"
@@ -27,15 +29,19 @@ class Checker {
 public:
     HexReport report;
 
-    void line(int number, QByteArray text) {
-        while (text.endsWith('\r'))
-            text.chop(1);
-        if (number == 1 && text.startsWith("\xEF\xBB\xBF"))
-            text.remove(0, 3); // the window's reader skips a byte-order mark too
+    // One line of the file, in place: nothing here copies more than a record.
+    void line(int number, const char *begin, int size) {
+        while (size > 0 && begin[size - 1] == '\r')
+            --size;
+        if (number == 1 && size >= 3 && std::memcmp(begin, "\xEF\xBB\xBF", 3) == 0) {
+            begin += 3; // the window's reader skips a byte-order mark too
+            size -= 3;
+        }
+        const QByteArray text = QByteArray::fromRawData(begin, size);
         if (text.isEmpty())
             return refuse(number,
                           QStringLiteral("empty line: the firmware window refuses the file"));
-        if (text[0] != ':')
+        if (text.at(0) != ':')
             return refuse(number, QStringLiteral("does not begin with ':': the firmware window "
                                                  "refuses the file"));
         const QByteArray digits = text.size() <= kMaxRecordChars ? text.mid(1) : QByteArray();
@@ -239,7 +245,7 @@ HexReport checkHex(const QByteArray &fileBytes, const PICProgram &program, bool 
         int end = fileBytes.indexOf('\n', from);
         if (end < 0)
             end = fileBytes.size();
-        checker.line(++number, QByteArray::fromRawData(fileBytes.constData() + from, end - from));
+        checker.line(++number, fileBytes.constData() + from, end - from);
         from = end + 1;
     }
     checker.finish();

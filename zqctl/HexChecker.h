@@ -26,9 +26,11 @@ struct HexProblem {
 // The report keeps the first problems only; a hostile file can have one on
 // every line.
 constexpr int kMaxShownProblems = 50;
-// Duplicate addresses are looked for among this many distinct addresses (no
-// real image has more than 66 000); past them the check costs no more memory.
-constexpr int kMaxTrackedAddresses = 500000;
+// Duplicate addresses are looked for among this many distinct addresses,
+// twice what a real image can name (64 KiB of program memory, 1024 EEPROM
+// bytes, 14 configuration bytes); past them the check costs no more memory.
+// The index of this many takes 2 MiB.
+constexpr int kMaxTrackedAddresses = 131072;
 // The unit has 14; more are kept only to show the first few.
 constexpr int kMaxKeptConfigBytes = 32;
 
