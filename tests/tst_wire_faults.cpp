@@ -503,7 +503,10 @@ private slots:
             "^Status : Writing Program -> Incomplete, (\\d+) of 1018 answered, ttyS0 lost$"));
         const QRegularExpressionMatch m = incomplete.match(status(*firmware));
         QVERIFY2(m.hasMatch(), qPrintable(status(*firmware)));
-        QVERIFY(m.captured(1).toInt() >= 100 && m.captured(1).toInt() < 1018);
+        // Every block the unit took was answered, but for the answer a kill may cut off.
+        const int answered = m.captured(1).toInt(), taken = sim->received().size() - 2;
+        QVERIFY2(answered >= taken - 1 && answered <= taken,
+                 qPrintable(QStringLiteral("%1 answered, %2 taken").arg(answered).arg(taken)));
         QVERIFY(!firmware->isSending());
         firmware->findChild<QAction *>(QStringLiteral("actionDisconnect"))->trigger();
         processDeferredDeletes();
