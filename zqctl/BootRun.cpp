@@ -208,7 +208,7 @@ void BootRun::writeRun(const QVector<QByteArray> &payloads, bool showProgress) {
     if (reports > 0)
         text += QStringLiteral(", %1 unit reports").arg(reports);
     if (retries > 0)
-        text += QStringLiteral(", %1 payloads sent again").arg(retries);
+        text += QStringLiteral(", %1 retries").arg(retries);
     out_.result(QStringLiteral("written"), text, errors > 0,
                 {{QStringLiteral("error_answers"), errors},
                  {QStringLiteral("unit_reports"), reports},
