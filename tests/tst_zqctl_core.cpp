@@ -66,6 +66,14 @@ private slots:
             "--timeout takes milliseconds from 1 to 600000, not '0'");
         row("unknown option", "version --port p --fast", "Unknown option 'fast'.");
         row("program version", "--version", "zqctl 1.0\n");
+        row("several units", "firmware write f.hex --port a --port b", "run");
+        row("one unit only", "flash 1 --port a --port b", "'flash' takes one --port");
+        row("a port twice", "info --port a --port a", "--port a is given twice");
+        row("one backup per unit", "eeprom read --out e.hex --port a --port b",
+            "with several ports, --out needs {port} in the file name, like eeprom-{port}.hex, so "
+            "that each unit gets a file of its own");
+        row("backups by port", "config read --out c-{port}.hex --port /dev/pts/1 --port pts/1",
+            "--port /dev/pts/1 and --port pts/1 would both write c-pts-1.hex");
     }
     void commandLine() {
         QFETCH(QString, args);

@@ -132,20 +132,27 @@ bool checkPorts(const Invocation &inv, QString *error) {
         *error = QStringLiteral("'%1' takes one --port").arg(name);
         return false;
     }
-    QStringList files;
+    QMap<QString, QString> fileOf; // backup file -> the port that writes it
     for (const QString &port : inv.ports) {
         if (inv.ports.count(port) > 1) {
             *error = QStringLiteral("--port %1 is given twice").arg(port);
             return false;
         }
-        if (inv.values.contains(QStringLiteral("out")))
-            files << inv.outFile(port);
-    }
-    if (files.size() > 1 && files.removeDuplicates() > 0) {
-        *error = QStringLiteral("with several ports, --out needs %1 in the file name, "
-                                "like eeprom-%1.hex, so that each unit gets a file of its own")
-                     .arg(QLatin1String(kPortPlaceholder));
-        return false;
+        if (!inv.values.contains(QStringLiteral("out")) || inv.ports.size() < 2)
+            continue;
+        const QString file = inv.outFile(port);
+        if (!inv.values.value(QStringLiteral("out")).contains(QLatin1String(kPortPlaceholder))) {
+            *error = QStringLiteral("with several ports, --out needs %1 in the file name, "
+                                    "like eeprom-%1.hex, so that each unit gets a file of its own")
+                         .arg(QLatin1String(kPortPlaceholder));
+            return false;
+        }
+        if (fileOf.contains(file)) {
+            *error = QStringLiteral("--port %1 and --port %2 would both write %3")
+                         .arg(fileOf.value(file), port, file);
+            return false;
+        }
+        fileOf.insert(file, port);
     }
     return true;
 }
