@@ -209,10 +209,7 @@ void uart::readFrame() {
     failuresInARow = 0;
     zq::FrameReceiver::Sink sink;
     sink.payload = [this](quint8 length, quint8 *buffer) { deliverPayload(length, buffer); };
-    sink.diagnostic = [this](const QString &line) {
-        qDebug().noquote() << line;
-        emit frameDiagnostic(line);
-    };
+    sink.diagnostic = [](const QString &line) { qDebug().noquote() << line; };
     if (!frames.feed(bytes, sink))
         emit receivedFrameError();
 }

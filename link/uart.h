@@ -55,9 +55,8 @@ public:
     // Entries waiting to be sent.
     int queuedCount() const;
 
-    // Changes the answer wait of every link in the process. The consoles keep
-    // kAnswerWaitMs; tests shorten it, and the command-line tool honours its
-    // --timeout option.
+    // Changes the answer wait of every link in the process. The programs keep
+    // kAnswerWaitMs; only tests shorten it.
     static void setAnswerWait(int ms);
 
     // Receiver state (frame format fields rFrameCounter, rLength, rBuffer, rIndex, rChecksum).
@@ -72,9 +71,6 @@ signals:
     void entryTaken();
     // resetUartQueue emptied the queue; whoever feeds a long sequence stops.
     void queueCleared();
-    // A frame or checksum diagnostic, as written to the debug output
-    // (GUI thread), for a caller that recovers from a bad frame by itself.
-    void frameDiagnostic(const QString &line);
     // The frame in flight is done (its answer handled, or its answer wait ran
     // out) and no other frame has gone out since: the line is free (GUI thread).
     void lineFreed();
