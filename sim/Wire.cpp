@@ -15,6 +15,13 @@ bool FaultInjector::roll(int percent) {
     return int(random_() % kAllPercent) < percent;
 }
 
+bool FaultInjector::loseCommand(int number) {
+    // The percentage is drawn for every frame while it is on, so that naming
+    // frames does not change which others a seed loses.
+    const bool byShare = roll(faults_.losePercent);
+    return byShare || faults_.lostFrames.count(number) > 0;
+}
+
 QByteArray FaultInjector::frame(const QByteArray &payload) {
     QByteArray out;
     out.reserve(faults_.noiseBytes + payload.size() + 6);
@@ -84,6 +91,13 @@ void Responder::receive(const char *data, int count, qint64 nowNs) {
 }
 
 void Responder::payloadReceived(const QByteArray &payload, qint64 atNs) {
+    const int number = ++frameNumber_;
+    if (injector_.loseCommand(number)) {
+        ++stats_.framesLost;
+        if (onLost)
+            onLost(payload);
+        return;
+    }
     ++stats_.framesReceived;
     const QList<QByteArray> answers = unit_.handle(payload);
     if (onExchange)
@@ -96,7 +110,9 @@ void Responder::payloadReceived(const QByteArray &payload, qint64 atNs) {
             continue;
         }
         ++stats_.answersSent;
-        schedule(atNs + faults_.answerDelayMs * kNsPerMs, injector_.frame(answer));
+        const auto late = faults_.lateAnswerMs.find(number);
+        const int delayMs = late != faults_.lateAnswerMs.end() ? late->second : faults_.answerDelayMs;
+        schedule(atNs + delayMs * kNsPerMs, injector_.frame(answer));
     }
 }
 

@@ -11,7 +11,9 @@
 #include <deque>
 #include <functional>
 #include <limits>
+#include <map>
 #include <random>
+#include <set>
 
 #include "frame.h"
 
@@ -34,6 +36,11 @@ struct Faults {
     int noiseBytes = 0;             // bytes other than 0x0F before each answer frame
     int errorReportIntervalMs = 0;  // 0: no unsolicited error reports
     int baud = 0;                   // 0: bytes move as fast as the pseudo-terminal
+    // Faults on the way to the unit. Frames are numbered from 1 in the order
+    // their last byte reaches the unit's end of the line, lost ones included.
+    int losePercent = 0;             // command frames lost before the unit sees them
+    std::set<int> lostFrames;        // these command frames are lost
+    std::map<int, int> lateAnswerMs; // the answers to these frames come this late
     quint32 seed = 1;
 };
 
@@ -46,6 +53,8 @@ public:
 
     // Whether the next answer is lost.
     bool dropNext() { return roll(faults_.dropPercent); }
+    // Whether command frame `number` is lost on its way to the unit.
+    bool loseCommand(int number);
     // The noise and the frame for one payload.
     QByteArray frame(const QByteArray &payload);
 
@@ -80,6 +89,7 @@ class Responder {
 public:
     struct Stats {
         int framesReceived = 0;
+        int framesLost = 0;  // good frames the line lost before the unit saw them
         int frameErrors = 0; // bad start, checksum or end bytes from the peer
         int answersSent = 0;
         int answersDropped = 0;
@@ -103,6 +113,8 @@ public:
     // Called for each received payload with the unit's answers (before faults),
     // for the program's traffic log.
     std::function<void(const QByteArray &payload, const QList<QByteArray> &answers)> onExchange;
+    // Called for each command frame the line lost before the unit saw it.
+    std::function<void(const QByteArray &payload)> onLost;
 
 private:
     struct Pending {
@@ -125,6 +137,7 @@ private:
     int frontOffset_ = 0;       // bytes of the front already given out
     qint64 frontNextDueNs_ = kNever;
     qint64 nextReportNs_ = kNever;
+    int frameNumber_ = 0; // command frames that reached the unit's end of the line
     Stats stats_;
 };
 

@@ -99,6 +99,18 @@ Options parseOptions(const QCoreApplication &app) {
         {"never-answer", "Take every command but never answer, like a unit that is off."},
         {"delay", "Answer each command <MS> milliseconds late.", "MS", "0"},
         {"drop", "Lose about <PERCENT> of the answers.", "PERCENT", "0"},
+        {"lose",
+         "Lose about <PERCENT> of the command frames on the way to the unit: it never "
+         "sees them, so it never answers them.",
+         "PERCENT", "0"},
+        {"lose-frame",
+         "Lose command frame <N> on the way to the unit (frames counted from 1 as they "
+         "arrive, lost ones included). May be given several times.",
+         "N"},
+        {"late-answer",
+         "Answer command frame <N> (counted as for --lose-frame) <MS> milliseconds "
+         "late instead of after --delay. May be given several times.",
+         "N:MS"},
         {"checksum", "Send the answers with a checksum byte."},
         {"corrupt-checksum", "Send about <PERCENT> of the answers with a wrong checksum byte.",
          "PERCENT", "0"},
@@ -110,8 +122,8 @@ Options parseOptions(const QCoreApplication &app) {
          "<MS> milliseconds.",
          "MS", "0"},
         {"seed",
-         "Start the random choices of --drop, --corrupt-checksum, --bad-end and "
-         "--noise from <N>, so a run can be repeated. Default 1.",
+         "Start the random choices of --drop, --lose, --corrupt-checksum, --bad-end "
+         "and --noise from <N>, so a run can be repeated. Default 1.",
          "N", "1"},
         {"dump-dir",
          "On exit and on SIGUSR1, write program.bin (65536 bytes), eeprom.bin "
@@ -139,6 +151,26 @@ Options parseOptions(const QCoreApplication &app) {
     f.neverAnswer = p.isSet("never-answer");
     f.answerDelayMs = intOption(p, "delay", 0, 3600000);
     f.dropPercent = intOption(p, "drop", 0, 100);
+    f.losePercent = intOption(p, "lose", 0, 100);
+    for (const QString &value : p.values("lose-frame")) {
+        bool ok = false;
+        const int n = value.toInt(&ok);
+        if (!ok || n < 1)
+            failOption(QStringLiteral("--lose-frame takes a frame number from 1, not '%1'").arg(value));
+        f.lostFrames.insert(n);
+    }
+    for (const QString &value : p.values("late-answer")) {
+        const QStringList parts = value.split(':');
+        bool okFrame = false;
+        bool okMs = false;
+        const int n = parts.value(0).toInt(&okFrame);
+        const int ms = parts.value(1).toInt(&okMs);
+        if (parts.size() != 2 || !okFrame || !okMs || n < 1 || ms < 0 || ms > 3600000)
+            failOption(QStringLiteral("--late-answer takes N:MS (a frame number from 1 and a "
+                                      "delay from 0 to 3600000 ms), not '%1'")
+                           .arg(value));
+        f.lateAnswerMs[n] = ms;
+    }
     f.withChecksum = p.isSet("checksum");
     f.corruptChecksumPercent = intOption(p, "corrupt-checksum", 0, 100);
     f.badEndPercent = intOption(p, "bad-end", 0, 100);
@@ -251,6 +283,10 @@ bool Server::open(int signalFd) {
             if (answers.isEmpty())
                 line += "  (no answer)";
             say(line);
+        };
+        responder_.onLost = [this](const QByteArray &payload) {
+            say(QByteArray::number(double(nowNs() - startNs_) / 1e9, 'f', 3) + "  " +
+                hex(payload) + "  (lost on the line)");
         };
     }
     return true;
@@ -383,9 +419,10 @@ int main(int argc, char *argv[]) {
     std::fflush(stdout);
     if (!options.quiet) {
         const Responder::Stats &s = server.stats();
-        say(QStringLiteral("zq-sim: %1 frames received, %2 bad, %3 answers sent, %4 dropped, "
-                           "%5 error reports")
+        say(QStringLiteral("zq-sim: %1 frames received, %2 lost, %3 bad, %4 answers sent, "
+                           "%5 dropped, %6 error reports")
                 .arg(s.framesReceived)
+                .arg(s.framesLost)
                 .arg(s.frameErrors)
                 .arg(s.answersSent)
                 .arg(s.answersDropped)

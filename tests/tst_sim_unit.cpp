@@ -50,6 +50,7 @@ private slots:
     void bootloaderRefuses();
     void noiseNeverStartsAFrame();
     void dropShareIsSeeded();
+    void namedFramesLostAndLate();
     void answerDelay();
     void pacedExchangeSchedule();
     void lineClockDoesNotDrift();
@@ -326,6 +327,25 @@ void TstSimUnit::dropShareIsSeeded() {
     QVERIFY2(a.count(true) > 250 && a.count(true) < 350, QByteArray::number(a.count(true)));
     QCOMPARE(pattern(7), a);
     QVERIFY(pattern(8) != a);
+}
+
+// Frame 2 is lost before the unit sees it and the answer to frame 3 is late:
+// the unit answers 1 and 3, and 3 only after its own delay.
+void TstSimUnit::namedFramesLostAndLate() {
+    Unit unit(5);
+    Faults f;
+    f.lostFrames = {2};
+    f.lateAnswerMs = {{3, 400}};
+    Responder r(unit, f);
+    const QByteArray frame = zq::buildFrame(hex("0B"), false);
+    for (int i = 0; i < 3; ++i)
+        r.receive(frame.constData(), frame.size(), 1000 * kMs);
+    QCOMPARE(r.stats().framesLost, 1);
+    QCOMPARE(r.stats().framesReceived, 2);
+    const QByteArray answer = hex("0F0F 03 0B2B19 00 AA");
+    QCOMPARE(r.takeDue(1000 * kMs), answer);
+    QCOMPARE(r.nextEventNs(), 1400 * kMs);
+    QCOMPARE(r.takeDue(1400 * kMs), answer);
 }
 
 void TstSimUnit::answerDelay() {
