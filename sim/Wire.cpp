@@ -99,7 +99,10 @@ void Responder::payloadReceived(const QByteArray &payload, qint64 atNs) {
         return;
     }
     ++stats_.framesReceived;
-    const QList<QByteArray> answers = unit_.handle(payload);
+    const QList<QByteArray> answers =
+        faults_.failedFrames.count(number) && !payload.isEmpty()
+            ? QList<QByteArray>{QByteArray(1, payload.at(0)) + char(StatusIncorrectCommand)}
+            : unit_.handle(payload);
     if (onExchange)
         onExchange(payload, answers);
     if (faults_.neverAnswer)
@@ -111,7 +114,8 @@ void Responder::payloadReceived(const QByteArray &payload, qint64 atNs) {
         }
         ++stats_.answersSent;
         const auto late = faults_.lateAnswerMs.find(number);
-        const int delayMs = late != faults_.lateAnswerMs.end() ? late->second : faults_.answerDelayMs;
+        const int delayMs =
+            late != faults_.lateAnswerMs.end() ? late->second : faults_.answerDelayMs;
         schedule(atNs + delayMs * kNsPerMs, injector_.frame(answer));
     }
 }

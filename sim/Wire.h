@@ -41,6 +41,9 @@ struct Faults {
     int losePercent = 0;             // command frames lost before the unit sees them
     std::set<int> lostFrames;        // these command frames are lost
     std::map<int, int> lateAnswerMs; // the answers to these frames come this late
+    // These frames reach the unit but fail there: it answers [code, 8], the
+    // status of a failed write, and changes nothing.
+    std::set<int> failedFrames;
     quint32 seed = 1;
 };
 

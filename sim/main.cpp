@@ -111,6 +111,11 @@ Options parseOptions(const QCoreApplication &app) {
          "Answer command frame <N> (counted as for --lose-frame) <MS> milliseconds "
          "late instead of after --delay. May be given several times.",
          "N:MS"},
+        {"fail-frame",
+         "Let command frame <N> (counted as for --lose-frame) fail in the unit: it "
+         "answers with the code and status 8, a failed write, and changes nothing. "
+         "May be given several times.",
+         "N"},
         {"checksum", "Send the answers with a checksum byte."},
         {"corrupt-checksum", "Send about <PERCENT> of the answers with a wrong checksum byte.",
          "PERCENT", "0"},
@@ -152,13 +157,20 @@ Options parseOptions(const QCoreApplication &app) {
     f.answerDelayMs = intOption(p, "delay", 0, 3600000);
     f.dropPercent = intOption(p, "drop", 0, 100);
     f.losePercent = intOption(p, "lose", 0, 100);
-    for (const QString &value : p.values("lose-frame")) {
-        bool ok = false;
-        const int n = value.toInt(&ok);
-        if (!ok || n < 1)
-            failOption(QStringLiteral("--lose-frame takes a frame number from 1, not '%1'").arg(value));
-        f.lostFrames.insert(n);
-    }
+    auto frameNumbers = [&p](const QString &name) {
+        std::set<int> numbers;
+        for (const QString &value : p.values(name)) {
+            bool ok = false;
+            const int n = value.toInt(&ok);
+            if (!ok || n < 1)
+                failOption(
+                    QStringLiteral("--%1 takes a frame number from 1, not '%2'").arg(name, value));
+            numbers.insert(n);
+        }
+        return numbers;
+    };
+    f.lostFrames = frameNumbers("lose-frame");
+    f.failedFrames = frameNumbers("fail-frame");
     for (const QString &value : p.values("late-answer")) {
         const QStringList parts = value.split(':');
         bool okFrame = false;
@@ -285,8 +297,8 @@ bool Server::open(int signalFd) {
             say(line);
         };
         responder_.onLost = [this](const QByteArray &payload) {
-            say(QByteArray::number(double(nowNs() - startNs_) / 1e9, 'f', 3) + "  " +
-                hex(payload) + "  (lost on the line)");
+            say(QByteArray::number(double(nowNs() - startNs_) / 1e9, 'f', 3) + "  " + hex(payload) +
+                "  (lost on the line)");
         };
     }
     return true;

@@ -50,7 +50,7 @@ private slots:
     void bootloaderRefuses();
     void noiseNeverStartsAFrame();
     void dropShareIsSeeded();
-    void namedFramesLostAndLate();
+    void namedFrameFaults();
     void answerDelay();
     void pacedExchangeSchedule();
     void lineClockDoesNotDrift();
@@ -329,21 +329,22 @@ void TstSimUnit::dropShareIsSeeded() {
     QVERIFY(pattern(8) != a);
 }
 
-// Frame 2 is lost before the unit sees it and the answer to frame 3 is late:
-// the unit answers 1 and 3, and 3 only after its own delay.
-void TstSimUnit::namedFramesLostAndLate() {
+// Frame 2 is lost before the unit sees it, frame 3 fails in the unit and the
+// answer to frame 4 is late.
+void TstSimUnit::namedFrameFaults() {
     Unit unit(5);
     Faults f;
     f.lostFrames = {2};
-    f.lateAnswerMs = {{3, 400}};
+    f.failedFrames = {3};
+    f.lateAnswerMs = {{4, 400}};
     Responder r(unit, f);
     const QByteArray frame = zq::buildFrame(hex("0B"), false);
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 4; ++i)
         r.receive(frame.constData(), frame.size(), 1000 * kMs);
     QCOMPARE(r.stats().framesLost, 1);
-    QCOMPARE(r.stats().framesReceived, 2);
+    QCOMPARE(r.stats().framesReceived, 3);
     const QByteArray answer = hex("0F0F 03 0B2B19 00 AA");
-    QCOMPARE(r.takeDue(1000 * kMs), answer);
+    QCOMPARE(r.takeDue(1000 * kMs), answer + hex("0F0F 02 0B08 00 AA"));
     QCOMPARE(r.nextEventNs(), 1400 * kMs);
     QCOMPARE(r.takeDue(1400 * kMs), answer);
 }
