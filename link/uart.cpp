@@ -53,12 +53,12 @@ uart::~uart() {
     qDebug() << "Destroy uart";
 }
 
-void uart::enqueuePayload(UartPayload entry) {
+bool uart::enqueuePayload(UartPayload entry) {
     {
         std::lock_guard<std::mutex> lock(queueMutex);
         if (portGone || uartQueue.size() >= kQueueLimit) {
-            delete[] entry.data; // dropped without a word, as the unit's tools always did
-            return;
+            delete[] entry.data;
+            return false;
         }
         uartQueue.enqueue(entry);
     }
@@ -66,6 +66,7 @@ void uart::enqueuePayload(UartPayload entry) {
         sendNextIfIdle();
     else
         QMetaObject::invokeMethod(this, &uart::sendNextIfIdle, Qt::QueuedConnection);
+    return true;
 }
 
 int uart::queuedCount() const {
@@ -155,6 +156,7 @@ void uart::answerWaitEnded() {
         if (inFlight) // another frame went out meanwhile; its own end will say so
             return;
     }
+    emit answerMissed();
     emit lineFreed();
     sendNextIfIdle();
 }

@@ -48,10 +48,11 @@ public:
     ~uart() override;
 
     // GUI thread. Appends the entry unless kQueueLimit entries already wait,
-    // in which case it is dropped silently (and its buffer released). On an
-    // idle link the entry's frame is written before this returns. Once the
-    // port is lost every entry is dropped so.
-    void enqueuePayload(UartPayload entry);
+    // in which case it is dropped (and its buffer released) and false is
+    // returned, so that the caller can say so. On an idle link the entry's
+    // frame is written before this returns. Once the port is lost every entry
+    // is dropped so.
+    bool enqueuePayload(UartPayload entry);
     // Entries waiting to be sent.
     int queuedCount() const;
 
@@ -74,6 +75,9 @@ signals:
     // The frame in flight is done (its answer handled, or its answer wait ran
     // out) and no other frame has gone out since: the line is free (GUI thread).
     void lineFreed();
+    // The frame in flight got no answer within the answer wait; lineFreed
+    // follows (GUI thread).
+    void answerMissed();
     // The device went away (an adapter pulled, a pseudo-terminal closed): the
     // port is closed and nothing more is sent; right after this the queue is
     // emptied (queueCleared). `reason` is the port's own error text. Once.

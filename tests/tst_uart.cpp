@@ -134,8 +134,9 @@ private slots:
         std::unique_ptr<uart> link(makeLink());
         send(link.get(), {100});
         QCOMPARE(pty->readPayloads(1, 1000).size(), 1); // in flight
-        for (int i = 0; i < 27; ++i)
+        for (int i = 0; i < 26; ++i)
             send(link.get(), {i});
+        QVERIFY(!link->enqueuePayload(makeUartPayload(bytes({26})))); // the caller is told
         QCOMPARE(link->queuedCount(), 26);
         QList<QByteArray> sent;
         for (int i = 0; i < 27 && sent.size() < 27; ++i) {
@@ -204,6 +205,8 @@ private slots:
     void realAnswerWaitWhenUnitIsSilent() {
         uart::setAnswerWait(uart::kAnswerWaitMs);
         std::unique_ptr<uart> link(makeLink());
+        int missed = 0;
+        connect(link.get(), &uart::answerMissed, this, [&] { ++missed; });
         send(link.get(), {1});
         send(link.get(), {2});
         QCOMPARE(pty->readPayloads(1, 1000).size(), 1);
@@ -211,6 +214,7 @@ private slots:
         clock.start();
         QCOMPARE(pty->readPayloads(1, 7000), QList<QByteArray>{bytes({2})});
         QVERIFY(clock.elapsed() > 4500);
+        QCOMPARE(missed, 1);
     }
 
     void sendLines_data() {
