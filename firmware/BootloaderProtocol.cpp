@@ -190,38 +190,78 @@ BootloaderAnswer handleAnswer(const quint8 *data, int length) {
     }
 }
 
-void WriteProgress::start(int total, int framesAhead) {
+void WriteProgress::start(const QByteArray &codes, int framesAhead) {
     *this = WriteProgress();
-    total_ = total;
+    codes_ = codes;
+    total_ = codes.size();
     ahead_ = framesAhead;
 }
 
 void WriteProgress::frameTaken() {
+    lateCode_ = -1; // from now on a late answer cannot be told from this frame's
     if (!running())
         return;
-    ownFrameOnLine_ = ahead_ == 0;
+    ownFrameOnLine_ = ahead_ == 0 && taken_ < total_;
+    answered_ = false;
     if (ahead_ > 0)
         --ahead_;
-    else
+    else if (ownFrameOnLine_)
         ++taken_;
 }
 
-void WriteProgress::answerReceived() {
+bool WriteProgress::answerReceived(const quint8 *data, int length) {
+    if (lateCode_ >= 0) {
+        const bool late = length > 0 && data[0] == lateCode_;
+        lateCode_ = -1;
+        return late;
+    }
     // The first answer frees the line: at most one per frame counts.
-    if (ownFrameOnLine_)
-        ++answered_;
-    ownFrameOnLine_ = false;
+    if (!ownFrameOnLine_ || answered_)
+        return false;
+    answered_ = true;
+    const char code = codes_.at(taken_ - 1);
+    if (length == 2 && data[0] == quint8(code)) {
+        if (data[1] == kStatusOk)
+            ++confirmed_;
+        else
+            ++errorAnswers_;
+    }
+    return false;
 }
 
-void WriteProgress::lineFreed() {
+bool WriteProgress::lineFreed() {
+    if (!ownFrameOnLine_)
+        return false;
     ownFrameOnLine_ = false;
-    if (running() && taken_ == total_)
-        stop();
+    ++done_;
+    if (taken_ < total_)
+        return false;
+    total_ = 0;
+    return true;
 }
 
 void WriteProgress::stop() {
+    lateCode_ = ownFrameOnLine_ && !answered_ ? quint8(codes_.at(taken_ - 1)) : -1;
     total_ = 0;
     ownFrameOnLine_ = false;
+}
+
+QString WriteProgress::endStatus(End end, const QString &portName) const {
+    const int total = codes_.size();
+    if (end == End::Finished && confirmed_ == total)
+        return QString();
+    const QString counted = QStringLiteral("%1 of %2 confirmed").arg(confirmed_).arg(total);
+    switch (end) {
+    case End::Stopped:
+        return QStringLiteral("Status : Writing Program -> Stopped, %1, write again").arg(counted);
+    case End::PortLost:
+        return QStringLiteral("Status : Writing Program -> Incomplete, %1, %2 lost")
+            .arg(counted, portName);
+    case End::Finished:
+        break;
+    }
+    return QStringLiteral("Status : Writing Program -> Incomplete%1, %2, write again")
+        .arg(errorAnswers_ > 0 ? QStringLiteral(" with errors") : QString(), counted);
 }
 
 } // namespace zq::boot

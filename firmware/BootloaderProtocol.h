@@ -57,29 +57,48 @@ struct BootloaderAnswer {
 BootloaderAnswer handleAnswer(const quint8 *data, int length);
 
 // Follows one program write on a link that has one frame in flight at a time:
-// which frame on the line is one of the write's, how many of them an answer
-// ended, and whether the last one has ended (answered or given up). The
-// window feeds it what the link tells; it decides from those events alone.
+// which frame on the line is one of the write's, what its answer said, and
+// whether the last one has ended (answered or given up). The window feeds it
+// what the link tells; it decides from those events alone. A payload counts as
+// confirmed only on an answer that repeats its code with status 0.
 class WriteProgress {
 public:
+    // `codes`: the command code of each of the write's payloads, in order.
     // `framesAhead`: frames of the window's that are not on the line yet and
-    // will go before the write's first one.
-    void start(int total, int framesAhead);
-    void frameTaken();     // a frame left the queue for the line
-    void answerReceived(); // an answer came while a frame was on the line
-    void lineFreed();      // the frame on the line is done
-    void stop();           // abandoned
+    // will go before the write's first one; their answers are not the write's.
+    void start(const QByteArray &codes, int framesAhead);
+    void frameTaken(); // a frame left the queue for the line
+    // An answer came. True when it is the late answer to the frame that was
+    // on the line when the write was stopped: it says nothing about the unit
+    // that the stop did not already say, so the window does not show it.
+    bool answerReceived(const quint8 *data, int length);
+    // The frame on the line is done. True when that ended the write.
+    bool lineFreed();
+    // Abandoned: nothing more of the write reaches the unit.
+    void stop();
 
     bool running() const { return total_ > 0; }
     int total() const { return total_; }
-    int answered() const { return answered_; }
+    int done() const { return done_; } // the write's frames whose answer came or was given up
+    int confirmed() const { return confirmed_; }
+
+    // The status line that a write ending now leaves: for a finished write
+    // with every payload confirmed a null string (the last answer's own line
+    // stays); otherwise what fell short and what to do.
+    enum class End { Finished, Stopped, PortLost };
+    QString endStatus(End end, const QString &portName = QString()) const;
 
 private:
+    QByteArray codes_;
     int total_ = 0;
     int ahead_ = 0;
     int taken_ = 0;
-    int answered_ = 0;
+    int done_ = 0;
+    int confirmed_ = 0;
+    int errorAnswers_ = 0;
     bool ownFrameOnLine_ = false;
+    bool answered_ = false; // the frame on the line had its answer
+    int lateCode_ = -1;     // code of the frame cut off by a stop, until an answer or a new frame
 };
 
 } // namespace zq::boot

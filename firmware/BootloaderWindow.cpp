@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QDebug>
+#include <QEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -14,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <utility>
@@ -143,9 +145,18 @@ BootloaderWindow::BootloaderWindow(QWidget *parent, QSerialPort *port, int linkE
     main_window->show();
     main_window->setFixedSize(main_window->size());
 
+    statusHold_ = new QTimer(this);
+    statusHold_->setSingleShot(true);
+    statusHold_->setInterval(kRefusalShownMs);
+    connect(statusHold_, &QTimer::timeout, this, &BootloaderWindow::releaseHeldStatus);
+    // The window manager's close button closes main_window, which would end
+    // the program in the middle of a write.
+    main_window->installEventFilter(this);
+
+    portName_ = port->portName();
     link = new uart(port, linkEdition);
     feeder = new PayloadFeeder(link, this);
-    connectLink(port->portName());
+    connectLink();
     program = new PICProgram;
 }
 
@@ -292,7 +303,7 @@ void BootloaderWindow::connectControls() {
     connect(actionDisconnect, &QAction::triggered, this, &BootloaderWindow::closeWindow);
 }
 
-void BootloaderWindow::connectLink(const QString &portName) {
+void BootloaderWindow::connectLink() {
     connect(link, &uart::receivedData, this, &BootloaderWindow::manageReceivedData);
     connect(actionResetUartQueue, &QAction::triggered, link, &uart::resetUartQueue);
     // A reset is the user's way to stop: what the controls asked for and the
@@ -300,13 +311,13 @@ void BootloaderWindow::connectLink(const QString &portName) {
     // abandons its own run on the same signal), and a write with it.
     connect(link, &uart::queueCleared, this, [this] {
         backlog_.clear();
-        write_.stop();
+        if (write_.running())
+            endWrite(zq::boot::WriteProgress::End::Stopped);
     });
     connect(feeder, &PayloadFeeder::finished, this, &BootloaderWindow::feedBacklog);
     connect(link, &uart::entryTaken, this, [this] { write_.frameTaken(); });
-    connect(link, &uart::lineFreed, this, [this] { write_.lineFreed(); });
-    connect(link, &uart::portLost, this,
-            [this, portName](const QString &reason) { tellPortLost(portName, reason); });
+    connect(link, &uart::lineFreed, this, &BootloaderWindow::onLineFreed);
+    connect(link, &uart::portLost, this, &BootloaderWindow::tellPortLost);
 }
 
 void BootloaderWindow::installDefaultDialogs() {
@@ -332,31 +343,101 @@ void BootloaderWindow::installDefaultDialogs() {
                                                r.maximum, r.step, &ok);
         return ok ? std::optional<int>(value) : std::nullopt;
     };
+    questionDialog = [=](const QString &title, const QString &text) {
+        return QMessageBox::question(main_window, title, text, QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
+    };
+}
+
+bool BootloaderWindow::eventFilter(QObject *watched, QEvent *event) {
+    if (watched != main_window || event->type() != QEvent::Close || disconnecting_ ||
+        !write_.running())
+        return QMainWindow::eventFilter(watched, event);
+    if (!questionDialog(QStringLiteral("Writing Program"),
+                        QStringLiteral("A write is running: closing now leaves the unit without "
+                                       "a whole program.\nClose anyway?"))) {
+        event->ignore(); // the write goes on
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 bool BootloaderWindow::isSending() const {
     return write_.running() || feeder->isRunning() || !backlog_.isEmpty();
 }
 
-bool BootloaderWindow::refusedDuringWrite(const QString &operation) {
-    if (!write_.running())
+bool BootloaderWindow::refused(const QString &operation) {
+    if (portLost_)
+        showStatus(QStringLiteral("Status : %1 -> Not sent, %2 lost, use Disconnect")
+                       .arg(operation, portName_));
+    else if (write_.running())
+        showStatus(QStringLiteral("Status : %1 -> Refused, a write is running").arg(operation),
+                   true);
+    else
         return false;
-    status_label->setText(
-        QStringLiteral("Status : %1 -> Refused, a write is running").arg(operation));
     return true;
 }
 
-void BootloaderWindow::tellPortLost(const QString &portName, const QString &reason) {
+void BootloaderWindow::tellPortLost(const QString &reason) {
+    portLost_ = true;
     if (write_.running())
-        status_label->setText(
-            QStringLiteral("Status : Writing Program -> Incomplete, %1 of %2 answered, %3 lost")
-                .arg(write_.answered())
-                .arg(write_.total())
-                .arg(portName));
+        endWrite(zq::boot::WriteProgress::End::PortLost);
     else
-        status_label->setText(QStringLiteral("Status : Serial Port -> %1 lost (%2), use Disconnect")
-                                  .arg(portName, reason));
-    write_.stop();
+        showStatus(QStringLiteral("Status : Serial Port -> %1 lost (%2), use Disconnect")
+                       .arg(portName_, reason));
+}
+
+void BootloaderWindow::startWrite(const QVector<QByteArray> &sequence) {
+    QByteArray codes;
+    codes.reserve(sequence.size());
+    for (const QByteArray &payload : sequence)
+        codes.append(payload.at(0));
+    const int notOnTheLineYet = backlog_.size() + link->queuedCount() +
+                                (feeder->isRunning() ? feeder->total() - feeder->handedOver() : 0);
+    write_.start(codes, notOnTheLineYet);
+    status_progressBar->setRange(0, write_.total());
+    status_progressBar->setValue(0);
+    status_progressBar->show();
+}
+
+void BootloaderWindow::endWrite(zq::boot::WriteProgress::End end) {
+    if (end != zq::boot::WriteProgress::End::Finished)
+        write_.stop();
+    status_progressBar->hide();
+    const QString text = write_.endStatus(end, portName_);
+    if (!text.isNull())
+        showStatus(text);
+    else // a refusal held now refuses nothing: the last answer shows at once
+        releaseHeldStatus();
+}
+
+void BootloaderWindow::onLineFreed() {
+    const bool ended = write_.lineFreed();
+    status_progressBar->setValue(write_.done());
+    if (ended)
+        endWrite(zq::boot::WriteProgress::End::Finished);
+}
+
+void BootloaderWindow::showStatus(const QString &text, bool hold) {
+    status_label->setText(text);
+    heldAnswerStatus_.clear();
+    if (hold)
+        statusHold_->start();
+    else
+        statusHold_->stop();
+}
+
+void BootloaderWindow::releaseHeldStatus() {
+    statusHold_->stop();
+    if (!heldAnswerStatus_.isNull())
+        status_label->setText(std::exchange(heldAnswerStatus_, QString()));
+}
+
+void BootloaderWindow::showAnswerStatus(const QString &text) {
+    if (statusHold_->isActive())
+        heldAnswerStatus_ = text;
+    else
+        status_label->setText(text);
 }
 
 // Everything the window sends goes through here, so nothing is ever dropped by
@@ -394,8 +475,8 @@ void BootloaderWindow::setMode(Mode mode) {
 
 void BootloaderWindow::startBL() {
     // The mode is the controls' enabled state; progFile_label stands for them all.
-    if (refusedDuringWrite(progFile_label->isEnabled() ? QStringLiteral("Starting User Program")
-                                                       : QStringLiteral("Starting Bootloader")))
+    if (refused(progFile_label->isEnabled() ? QStringLiteral("Starting User Program")
+                                            : QStringLiteral("Starting Bootloader")))
         return;
     if (progFile_label->isEnabled()) {
         send({zq::boot::command(StartUserProgram)});
@@ -418,60 +499,61 @@ void BootloaderWindow::browse() {
 void BootloaderWindow::analyzeHexFile() {
     program->clear();
     const bool read = program->readHexFile(progFile_lineEdit->text()) == 0;
-    status_label->setText(read ? QStringLiteral("Status : HEX File analyzed")
-                               : QStringLiteral("Status : Can't analyze HEX File"));
+    showStatus(read ? QStringLiteral("Status : HEX File analyzed")
+                    : QStringLiteral("Status : Can't analyze HEX File"));
 }
 
 void BootloaderWindow::writeProg() {
     // A second image behind or inside the first would make no sense to the
     // unit; asking to confirm a write that would be refused makes none either.
-    if (refusedDuringWrite(QStringLiteral("Writing Program")))
+    if (refused(QStringLiteral("Writing Program")))
         return;
     if (!confirmDialog(QStringLiteral("Writing Program"),
                        QStringLiteral("This action will Write :\n-The Program\n-The EEPROM "
                                       "Memory\n-The Config Bits")))
         return;
     if (!program->isAnalyzed()) {
-        status_label->setText(QStringLiteral("Status : Please analyze HEX File before writing"));
+        showStatus(QStringLiteral("Status : Please analyze HEX File before writing"));
         return;
     }
     QVector<QByteArray> sequence = zq::boot::programWriteSequence(*program);
-    const int notOnTheLineYet = backlog_.size() + link->queuedCount() +
-                                (feeder->isRunning() ? feeder->total() - feeder->handedOver() : 0);
-    write_.start(sequence.size(), notOnTheLineYet);
+    startWrite(sequence);
     send(std::move(sequence));
 }
 
 void BootloaderWindow::eraseProg() {
-    if (refusedDuringWrite(QStringLiteral("Erasing Program")))
+    if (refused(QStringLiteral("Erasing Program")))
         return;
     send({zq::boot::command(EraseProgram)});
 }
 
 void BootloaderWindow::readConfig() {
-    if (refusedDuringWrite(QStringLiteral("Reading Config")))
+    if (refused(QStringLiteral("Reading Config")))
         return;
     send({zq::boot::command(ReadConfig)});
 }
 
 void BootloaderWindow::writeConfig() {
-    if (refusedDuringWrite(QStringLiteral("Writing Config")))
+    if (refused(QStringLiteral("Writing Config")))
         return;
     send({zq::boot::configWritePayload(tableBytes(config_tableWidget))});
 }
 
 void BootloaderWindow::closeWindow() {
+    // "Disconnect" was chosen: the start window is already back and deletes
+    // this window, whatever it is doing.
+    disconnecting_ = true;
     main_window->close();
 }
 
 void BootloaderWindow::readEEPROM() {
-    if (refusedDuringWrite(QStringLiteral("Reading EEPROM Data")))
+    if (refused(QStringLiteral("Reading EEPROM Data")))
         return;
     send({zq::boot::command(ReadEeprom)});
 }
 
 void BootloaderWindow::writeEEPROM() {
-    if (refusedDuringWrite(QStringLiteral("Writing EEPROM Data")))
+    if (refused(QStringLiteral("Writing EEPROM Data")))
         return;
     send(zq::boot::eepromWriteSequence(tableBytes(EEPROM_tableWidget)));
 }
@@ -503,8 +585,7 @@ void BootloaderWindow::askCellValue(QTableWidget *table, int row, int column) {
 
 void BootloaderWindow::loadEEPROM() {
     if (!program->isAnalyzed()) {
-        status_label->setText(
-            QStringLiteral("Status : Please analyze HEX File before loading EEPROM Data"));
+        showStatus(QStringLiteral("Status : Please analyze HEX File before loading EEPROM Data"));
         return;
     }
     for (const EepromByte &entry : program->eepromBytes())
@@ -514,8 +595,7 @@ void BootloaderWindow::loadEEPROM() {
 
 void BootloaderWindow::loadConfig() {
     if (!program->isAnalyzed()) {
-        status_label->setText(
-            QStringLiteral("Status : Please analyze HEX File before loading Config Bits"));
+        showStatus(QStringLiteral("Status : Please analyze HEX File before loading Config Bits"));
         return;
     }
     const QByteArray &bytes = program->configBytes();
@@ -524,11 +604,12 @@ void BootloaderWindow::loadConfig() {
 }
 
 void BootloaderWindow::manageReceivedData(quint8 length, quint8 *buffer) {
-    write_.answerReceived();
+    if (write_.answerReceived(buffer, length))
+        return; // the stopped write's status stays
     // The core judges the answer, an empty one included; the window only applies it.
     const zq::boot::BootloaderAnswer answer = zq::boot::handleAnswer(buffer, length);
     if (answer.setsStatus)
-        status_label->setText(answer.status);
+        showAnswerStatus(answer.status);
     for (const zq::boot::TableCell &cell : answer.eepromRows)
         setRowByte(EEPROM_tableWidget, cell.row, cell.value);
     for (const zq::boot::TableCell &cell : answer.configRows)

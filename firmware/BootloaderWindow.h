@@ -28,6 +28,7 @@ class QProgressBar;
 class QPushButton;
 class QSerialPort;
 class QTableWidget;
+class QTimer;
 class QVBoxLayout;
 class uart;
 
@@ -57,8 +58,13 @@ public:
     std::function<bool(const QString &title, const QString &text)> confirmDialog;
     // The entered value, or nothing when cancelled.
     std::function<std::optional<int>(const ValueRequest &request)> valueDialog;
+    // A yes-or-no question; true for Yes.
+    std::function<bool(const QString &title, const QString &text)> questionDialog;
 
     QWidget *topLevel() const { return main_window; }
+    // How long a refused command's status line stays before the answers of
+    // the running write show again.
+    static constexpr int kRefusalShownMs = 3000;
     // True while payloads accepted from the controls still wait to be handed
     // to the link, or a program write waits for its last answer.
     bool isSending() const;
@@ -85,6 +91,9 @@ public slots:
     void loadConfig();
     void manageReceivedData(quint8 length, quint8 *buffer);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     enum class Mode { Initial, On, Off };
 
@@ -95,7 +104,7 @@ private:
     void buildConfigRow();
     void buildMenu();
     void connectControls();
-    void connectLink(const QString &portName);
+    void connectLink();
     void installDefaultDialogs();
 
     void setMode(Mode mode);
@@ -103,10 +112,19 @@ private:
     void askCellValue(QTableWidget *table, int row, int column);
     void send(QVector<QByteArray> payloads);
     void feedBacklog();
-    // During a program write every other command to the unit is refused: it
-    // would reach the unit only after the image (an erase would wipe it).
-    bool refusedDuringWrite(const QString &operation);
-    void tellPortLost(const QString &portName, const QString &reason);
+    // A command to the unit is refused during a program write (it would reach
+    // the unit only after the image, and an erase would wipe it) and once the
+    // port is lost (nothing would be sent).
+    bool refused(const QString &operation);
+    void tellPortLost(const QString &reason);
+    void startWrite(const QVector<QByteArray> &sequence);
+    void endWrite(zq::boot::WriteProgress::End end);
+    void onLineFreed();
+    // The status line: `hold` keeps the text for kRefusalShownMs against the
+    // answers that follow; an answer's text waits out a hold.
+    void showStatus(const QString &text, bool hold = false);
+    void showAnswerStatus(const QString &text);
+    void releaseHeldStatus();
 
     uart *link = nullptr;
     PICProgram *program = nullptr;
@@ -156,4 +174,9 @@ private:
     PayloadFeeder *feeder = nullptr;
     QVector<QByteArray> backlog_;
     zq::boot::WriteProgress write_;
+    QString portName_;
+    bool portLost_ = false;
+    QTimer *statusHold_ = nullptr;
+    QString heldAnswerStatus_; // the latest answer's text while a refusal is held
+    bool disconnecting_ = false;
 };

@@ -24,14 +24,21 @@ void PayloadFeeder::abandon() {
     emit abandoned();
 }
 
-void PayloadFeeder::onQueueCleared() { abandon(); }
+void PayloadFeeder::onQueueCleared() {
+    abandon();
+}
 
 void PayloadFeeder::topUp() {
     if (!link_ || !isRunning())
         return;
     const int before = next_;
     while (next_ < payloads_.size() && link_->queuedCount() < uart::kQueueLimit)
-        link_->enqueuePayload(makeUartPayload(payloads_.at(next_++)));
+        // There was room, so a refusal means the link sends nothing more (its
+        // port is gone): the rest would vanish the same way.
+        if (!link_->enqueuePayload(makeUartPayload(payloads_.at(next_++)))) {
+            abandon();
+            return;
+        }
     if (next_ == before)
         return;
     emit progress(next_, payloads_.size());

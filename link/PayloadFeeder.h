@@ -29,7 +29,7 @@ public:
 signals:
     void progress(int handedOver, int total);
     void finished();  // the last payload was handed to the link
-    void abandoned(); // a link reset (or abandon()) cut the run short
+    void abandoned(); // a link reset, a link that took nothing more, or abandon() cut the run short
 
 private slots:
     void topUp();

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QSignalSpy>
@@ -57,7 +58,7 @@ class TstBootloaderWindow : public QObject {
     std::unique_ptr<BootloaderWindow> window;
     QTemporaryDir dir;
     QString chosenFile;
-    QStringList fileDialogArgs, confirmArgs;
+    QStringList fileDialogArgs, confirmArgs, questionArgs;
     bool confirmAnswer = true;
     QVector<BootloaderWindow::ValueRequest> valueRequests;
     std::optional<int> valueAnswer;
@@ -71,6 +72,7 @@ class TstBootloaderWindow : public QObject {
         qFatal("no %s", name);
     }
     QString status() { return find<QLabel>("status_label")->text(); }
+    QProgressBar *progress() { return find<QProgressBar>("status_progressBar"); }
     void click(const char *name) { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
 
     // Reads the next payload and answers it with [code, 0].
@@ -120,6 +122,10 @@ private slots:
             valueRequests << request;
             return valueAnswer;
         };
+        window->questionDialog = [this](const QString &title, const QString &text) {
+            questionArgs << title << text;
+            return false;
+        };
     }
 
     void cleanup() {
@@ -129,6 +135,7 @@ private slots:
         pty.reset();
         DebugCapture::clear();
         confirmArgs.clear();
+        questionArgs.clear();
     }
 
     void initialState() {
@@ -252,14 +259,21 @@ private slots:
         QCOMPARE(status(), QString("Status : Can't analyze HEX File"));
     }
 
-    // 1018 payloads onto a queue of 26: every one goes out, in order, and until
-    // the image's last answer every other command to the unit is refused.
-    void commandsRefusedDuringWrite() {
+    // 1018 payloads onto a queue of 26, behind a table write: every one goes
+    // out, in order, the progress bar follows them, and until the image's last
+    // answer every other command to the unit is refused and closing asks.
+    void wholeWrite() {
         startBootloader();
         choose("p.hex", ":020000040000FA\n:020300001234B5\n:00000001FF\n");
         click("analyzeHexFile_button");
+        click("writeEEPROM_button"); // five payloads, four of them still queued
         click("writeProg_button");
         QVERIFY(window->isSending()); // the slot returned; the write goes on
+        for (int run = 0; run < 5; ++run)
+            QCOMPARE(answerNext().left(1), hex("05"));
+        QVERIFY(progress()->isVisible());
+        QCOMPARE(progress()->value(), 0);
+        QCOMPARE(progress()->maximum(), kImagePayloads);
         QCOMPARE(answerNext().left(6), hex("020003001234"));
         const QPair<const char *, const char *> refused[] = {
             {"writeProg_button", "Writing Program"},
@@ -275,9 +289,17 @@ private slots:
                      QString("Status : %1 -> Refused, a write is running").arg(operation));
         }
         QCOMPARE(confirmArgs.size(), 2); // the second write was not even asked about
+        QByteArrayList heads{answerNext().left(4)};
+        QTRY_COMPARE(progress()->value(), 2); // the answer that followed the refusal was handled
+        QCOMPARE(status(), QString("Status : Writing Config -> Refused, a write is running"));
 
-        QByteArrayList heads, expected;
-        for (int i = 1; i < kImagePayloads - 1; ++i)
+        window->topLevel()->close(); // the window manager's close button; "No"
+        QCOMPARE(questionArgs.size(), 2);
+        QCOMPARE(questionArgs.first(), QString("Writing Program"));
+        QVERIFY(window->topLevel()->isVisible());
+
+        QByteArrayList expected;
+        for (int i = 2; i < kImagePayloads - 1; ++i)
             heads << answerNext().left(4);
         for (int block = 0x0340; block < 0x10000; block += 64)
             expected << hex("0200") + char(block >> 8) + char(block & 0xFF);
@@ -286,10 +308,13 @@ private slots:
         QCOMPARE(heads, expected);
         // The last payload is on the line: still refused until its answer.
         QCOMPARE(pty->readPayloads(1, kAnswerMs).value(0).left(4), hex("07000000"));
+        QCOMPARE(progress()->value(), kImagePayloads - 1);
         click("eraseProg_button");
         QCOMPARE(status(), QString("Status : Erasing Program -> Refused, a write is running"));
         pty->sendPayload(hex("0700"));
         QTRY_VERIFY(!window->isSending());
+        QCOMPARE(status(), QString("Status : Writing Config -> OK")); // every payload confirmed
+        QVERIFY(!progress()->isVisible());
         click("eraseProg_button");
         QCOMPARE(pty->readPayloads(1, kAnswerMs), QList<QByteArray>{hex("03")});
     }
@@ -301,7 +326,7 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("idle") << -1 << "Status : Serial Port -> %1 lost (*), use Disconnect";
         QTest::newRow("during a write")
-            << 3 << "Status : Writing Program -> Incomplete, 3 of 1018 answered, %1 lost";
+            << 3 << "Status : Writing Program -> Incomplete, 3 of 1018 confirmed, %1 lost";
     }
     void portLost() {
         QFETCH(int, answered);
@@ -322,19 +347,36 @@ private slots:
         QVERIFY2(status().startsWith(around.first()) && status().endsWith(around.last()),
                  qPrintable(status()));
         QVERIFY(!window->isSending());
+        click("writeProg_button"); // nothing to ask about: it would not be sent
+        QCOMPARE(status(), QString("Status : Writing Program -> Not sent, %1 lost, use Disconnect")
+                               .arg(port->portName()));
+        QCOMPARE(confirmArgs.size(), answered < 0 ? 0 : 2);
     }
 
-    void resetAbandonsWrite() {
+    // "Reset Uart Queue" stops a write and says how far it got: the count is
+    // the write's own, not the answers to what was sent before it, and a late
+    // answer to the block cut off does not look like the write going on.
+    void resetStopsWrite() {
         startBootloader();
         choose("p.hex", ":00000001FF\n");
         click("analyzeHexFile_button");
+        click("readConfig_button"); // on the line
+        click("readEEPROM_button"); // queued before the write
         click("writeProg_button");
+        QCOMPARE(answerNext(), hex("06"));
+        QCOMPARE(answerNext(), hex("04"));
         QCOMPARE(answerNext().left(4), hex("02000300"));
+        QCOMPARE(answerNext().left(4), hex("02000340"));
         QCOMPARE(pty->readPayloads(1, kAnswerMs).size(), 1); // in flight, never answered
-        click("writeEEPROM_button");
         find<QAction>("actionResetUartQueue")->trigger();
+        const QString stopped(
+            "Status : Writing Program -> Stopped, 2 of 1018 confirmed, write again");
+        QCOMPARE(status(), stopped);
         QVERIFY(!window->isSending());
+        QVERIFY(!progress()->isVisible());
+        pty->sendPayload(hex("0200"));
         QVERIFY(pty->readPayloads(1, kSilenceMs).isEmpty());
+        QCOMPARE(status(), stopped);
         click("writeProg_button"); // a fresh write starts from the first block
         QCOMPARE(answerNext().left(4), hex("02000300"));
     }

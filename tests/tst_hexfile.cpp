@@ -62,6 +62,7 @@ private slots:
         row("odd count", ":03000000AABBCC77\n", 0, "0000:AABB 0002:CCFF", "", "");
         row("odd address", ":02000100AABB77\n", 0, "0000:FFAA 0002:BBFF", "", "");
         row("split word joined", ":01000000AA00\n:01000100BB00\n", 0, "0000:AABB", "", "");
+        row("split word, odd byte first", ":01000100BB00\n:01000000AA00\n", 0, "0000:AABB", "", "");
         row("overlap keeps first byte", ":01000000AA00\n:02000000112200\n", 0,
             "0000:AA22 0000:1122", "", "");
         // Failures keep what the lines before the bad one gave.
