@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -32,6 +33,7 @@ constexpr int kLayoutSpacingPx = 6;
 constexpr int kLayoutMarginPx = 11;
 constexpr int kMenuBarWidthPx = 703;
 constexpr int kMenuBarHeightPx = 21;
+// Pixel sizes are those of a 96 dpi screen; see scaled().
 constexpr int kStartRowMinWidthPx = 200;
 constexpr int kStatusFontPt = 9;
 constexpr int kStatusMinHeightPx = 21;
@@ -58,6 +60,41 @@ const QStringList kConfigRegisters = {"CONFIG1L", "CONFIG1H", "CONFIG2L", "CONFI
                                       "CONFIG3H", "CONFIG4L", "CONFIG4H", "CONFIG5L", "CONFIG5H",
                                       "CONFIG6L", "CONFIG6H", "CONFIG7L", "CONFIG7H"};
 
+// A larger text setting (a logical dpi above 96) enlarges every font while
+// pixel sizes stay: the window's sizes grow in step, so that text that fits
+// at 100 % still fits at 125, 150 and 200 %. With the toolkit's own scaling
+// the logical dpi stays 96 and nothing changes here.
+int scaled(const QWidget *widget, int px) {
+    constexpr double kReferenceDpi = 96.0;
+    return qRound(px * qMax(1.0, widget->logicalDpiY() / kReferenceDpi));
+}
+
+// Room for every header and for the widest text each column can hold (the
+// row names in column 0, the bytes' three renderings in the others), in
+// columns of equal width beside the vertical scroll bar.
+int tableContentWidth(const QTableWidget *table, const QStringList &rowNames) {
+    const QStyle *style = table->style();
+    // The item view's text margins, and a grid line.
+    const int cellMargins =
+        2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1) + 1;
+    const int headerMargins = 2 * style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, table);
+    const QFontMetrics cells = table->fontMetrics();
+    const QFontMetrics headers = table->horizontalHeader()->fontMetrics();
+    int widest = 0;
+    for (int column = 0; column < table->columnCount(); ++column)
+        widest =
+            qMax(widest, headers.horizontalAdvance(table->horizontalHeaderItem(column)->text()) +
+                             headerMargins);
+    for (const QString &name : rowNames)
+        widest = qMax(widest, cells.horizontalAdvance(name) + cellMargins);
+    for (int value = 0; value <= 0xFF; ++value)
+        for (const QString &text : zq::boot::byteRenderings(quint8(value)))
+            widest = qMax(widest, cells.horizontalAdvance(text) + cellMargins);
+    return 2 * table->frameWidth() +
+           style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, table) +
+           table->columnCount() * widest;
+}
+
 QPushButton *button(const char *objectName, const QString &text) {
     auto *b = new QPushButton(text);
     b->setObjectName(QString::fromLatin1(objectName));
@@ -76,15 +113,16 @@ QTableWidget *byteTable(const char *objectName, const QStringList &headers,
     auto *table = new QTableWidget(rowNames.size(), headers.size());
     table->setObjectName(QString::fromLatin1(objectName));
     table->setHorizontalHeaderLabels(headers);
-    table->setFixedSize(kTableWidthPx, kTableHeightPx);
+    table->setFixedSize(qMax(scaled(table, kTableWidthPx), tableContentWidth(table, rowNames)),
+                        scaled(table, kTableHeightPx));
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setShowGrid(true);
     table->verticalHeader()->hide();
     // The style's default row height shows barely six rows in 200 pixels.
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + kRowPaddingPx);
-    // Four default-width columns are wider than the table; stretched they fit
-    // beside the vertical scroll bar without a horizontal one.
+    // Four default-width columns are wider than the table; stretched (to equal
+    // widths) they fit beside the vertical scroll bar without a horizontal one.
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     for (int row = 0; row < rowNames.size(); ++row)
         table->setItem(row, 0, new QTableWidgetItem(rowNames.at(row)));
@@ -137,6 +175,10 @@ BootloaderWindow::BootloaderWindow(QWidget *parent, QSerialPort *port, int linkE
     hLine3 = zq::ui::line(QFrame::HLine, QStringLiteral("hLine3"));
     main_verticalLayout->addWidget(hLine3);
     buildConfigRow();
+    // Each table is as wide as its texts need; one above the other, they line up.
+    const int tableWidth = qMax(EEPROM_tableWidget->width(), config_tableWidget->width());
+    EEPROM_tableWidget->setFixedWidth(tableWidth);
+    config_tableWidget->setFixedWidth(tableWidth);
     setMode(Mode::Initial);
     connectControls();
     installDefaultDialogs();
@@ -183,9 +225,9 @@ void BootloaderWindow::buildStartRow() {
     horizontalLayout_1 = new QHBoxLayout;
     horizontalLayout_1->setObjectName(QStringLiteral("horizontalLayout_1"));
     startBL_button = button("startBL_button", QString());
-    startBL_button->setMinimumWidth(kStartRowMinWidthPx);
+    startBL_button->setMinimumWidth(scaled(startBL_button, kStartRowMinWidthPx));
     startBL_label = label("startBL_label", QString());
-    startBL_label->setMinimumWidth(kStartRowMinWidthPx);
+    startBL_label->setMinimumWidth(scaled(startBL_label, kStartRowMinWidthPx));
     startBL_label->setAlignment(Qt::AlignCenter);
     horizontalLayout_1->addWidget(startBL_button);
     horizontalLayout_1->addWidget(startBL_label);
@@ -200,11 +242,11 @@ void BootloaderWindow::buildStatusRow() {
     QFont font(QStringLiteral("Arial"), kStatusFontPt);
     font.setBold(true);
     status_label->setFont(font);
-    status_label->setMinimumHeight(kStatusMinHeightPx);
+    status_label->setMinimumHeight(scaled(status_label, kStatusMinHeightPx));
     status_progressBar = new QProgressBar;
     status_progressBar->setObjectName(QStringLiteral("status_progressBar"));
     status_progressBar->setValue(0);
-    status_progressBar->setMaximumWidth(kProgressBarMaxWidthPx);
+    status_progressBar->setMaximumWidth(scaled(status_progressBar, kProgressBarMaxWidthPx));
     status_progressBar->hide();
     horizontalLayout_5->addWidget(status_label);
     horizontalLayout_5->addWidget(status_progressBar);
@@ -217,7 +259,7 @@ void BootloaderWindow::buildProgramFileRow() {
     progFile_label = label("progFile_label", QStringLiteral("Program File :"));
     progFile_lineEdit = new QLineEdit;
     progFile_lineEdit->setObjectName(QStringLiteral("progFile_lineEdit"));
-    progFile_lineEdit->setMinimumWidth(kFileNameMinWidthPx);
+    progFile_lineEdit->setMinimumWidth(scaled(progFile_lineEdit, kFileNameMinWidthPx));
     progFile_lineEdit->setReadOnly(true);
     progFile_button = button("progFile_button", QStringLiteral("Browse"));
     analyzeHexFile_button = button("analyzeHexFile_button", QStringLiteral("Analyze HEX File"));

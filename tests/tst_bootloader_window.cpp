@@ -3,6 +3,7 @@
 // it as the bootloader would, or not at all.
 
 #include <QAction>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QSerialPort>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -379,6 +381,40 @@ private slots:
         QCOMPARE(status(), stopped);
         click("writeProg_button"); // a fresh write starts from the first block
         QCOMPARE(answerNext().left(4), hex("02000300"));
+    }
+
+    // No text is cut (the suite runs this also at 120, 144 and 192 dpi): the
+    // tables' headers and widest values, the longest status a write leaves,
+    // and the longest answer beside the progress bar.
+    void textFits() {
+        click("startBL_button");
+        for (const char *name : {"EEPROM_tableWidget", "config_tableWidget"}) {
+            auto *t = find<QTableWidget>(name);
+            const QStringList widest{"255", "ff", "11111111"};
+            for (int column = 1; column <= 3; ++column)
+                t->setItem(0, column, new QTableWidgetItem(widest.at(column - 1)));
+            const int headerMargins =
+                2 * t->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, t);
+            for (int column = 0; column <= 3; ++column) {
+                const QString header = t->horizontalHeaderItem(column)->text();
+                const int needed = qMax(
+                    static_cast<QAbstractItemView *>(t)->sizeHintForColumn(column),
+                    t->horizontalHeader()->fontMetrics().horizontalAdvance(header) + headerMargins);
+                QVERIFY2(t->columnWidth(column) >= needed, qPrintable(header));
+            }
+        }
+        auto *label = find<QLabel>("status_label");
+        const QPair<const char *, bool> texts[] = {
+            {"Status : Writing Program -> Incomplete with errors, 1017 of 1018 confirmed, write "
+             "again",
+             false},
+            {"Status : Writing EEPROM Data -> The received command by the ZQ is incorrect", true}};
+        for (const auto &[text, withProgress] : texts) {
+            label->setText(text);
+            progress()->setVisible(withProgress);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            QVERIFY2(label->width() >= label->sizeHint().width(), text);
+        }
     }
 
     // "Disconnect" hands the user back to the start window: the firmware
