@@ -10,6 +10,7 @@
 # two menu programs' start, and their window class against their menu entry.
 # Usage: scripts/package.sh [build-dir]   (default: build-release)
 set -euo pipefail
+shopt -s inherit_errexit # a failed build inside $(make_package) stops the script
 cd "$(dirname "$0")/.."
 ZQ_EXTRA_PACKAGES="dpkg-dev file help2man lintian desktop-file-utils appstream x11-utils" \
     scripts/install-deps.sh
@@ -124,7 +125,7 @@ done
 # or the desktop does not group a running window with its launcher.
 window_class() {
     xvfb-run -a bash -c '
-        "$1" >/dev/null 2>&1 &
+        "$1" >/dev/null 2>"$2" &
         pid=$!
         for _ in $(seq 100); do
             for w in $(xwininfo -root -children | awk "/^ +0x/ { print \$1 }"); do
@@ -137,14 +138,17 @@ window_class() {
             done
             sleep 0.1
         done
-        kill $pid' _ "$1"
+        kill $pid 2>/dev/null' _ "$1" "$2"
 }
 for entry in "$root"/usr/share/applications/*.desktop; do
     program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")
     wanted=$(sed -n 's/^StartupWMClass=//p' "$entry")
-    class=$(window_class "$bin/$program") || true
+    class=$(window_class "$bin/$program" "$root/$program.err") || true
     echo "$(basename "$entry"): StartupWMClass=$wanted, $program's windows: ${class:-none found}"
-    [ -n "$wanted" ] && [ "$wanted" = "$class" ] || status=1
+    if [ -z "$wanted" ] || [ "$wanted" != "$class" ]; then
+        status=1
+        grep -v "^Name\|^Description\|^Manufacturer" "$root/$program.err" | tail -n 5 >&2 || true
+    fi
 done
 
 [ $status -eq 0 ] && echo "Package checks passed: $deb" || echo "Package checks FAILED: $deb" >&2
