@@ -13,7 +13,7 @@ namespace {
 // program run from the build tree shows it too.
 QIcon programIcon() {
     QIcon icon;
-    for (int size : {48, 64, 128, 256})
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/icons/hicolor/%1x%1/apps/" ZQ_ICON ".png").arg(size),
                      QSize(size, size));
     return icon;

@@ -11,10 +11,19 @@ target_link_libraries(zq_app_core PUBLIC Qt5::SerialPort)
 #   ZQ_ICON           the window icon, by its hicolor name (resources/icons)
 #   ZQ_DESKTOP_ID     the menu entry the windows belong to; empty without one
 #   ZQ_FIRMWARE_FIRST the start window shows the firmware window's choice, selected
+# MAIN replaces main.cpp (the demonstration's picture taker), and
+# EXCLUDE_FROM_ALL builds the program only when it is asked for by name.
 function(zq_add_window_program name edition)
-  cmake_parse_arguments(P "FIRMWARE_FIRST" "ICON;DESKTOP_ID" "" ${ARGN})
-  add_executable(${name}
-    ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp
+  cmake_parse_arguments(P "FIRMWARE_FIRST;EXCLUDE_FROM_ALL" "ICON;DESKTOP_ID;MAIN" "" ${ARGN})
+  if(NOT P_MAIN)
+    set(P_MAIN ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp)
+  endif()
+  set(exclude)
+  if(P_EXCLUDE_FROM_ALL)
+    set(exclude EXCLUDE_FROM_ALL)
+  endif()
+  add_executable(${name} ${exclude}
+    ${P_MAIN}
     ${CMAKE_CURRENT_SOURCE_DIR}/ConnectionWindow.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/ConnectionWindow.h
     ${PROJECT_SOURCE_DIR}/resources/icons/zq_icons.qrc)
@@ -32,3 +41,10 @@ zq_add_window_program(console5 5 ICON org.example.zq_console DESKTOP_ID org.exam
 # The firmware update: the newest edition's start window, firmware window first.
 zq_add_window_program(zq-firmware 5 FIRMWARE_FIRST
   ICON org.example.zq_firmware DESKTOP_ID org.example.zq_firmware)
+
+# scripts/demo.sh without a display: pictures of the start window and of the
+# console of each edition, drawn offscreen (built on demand only).
+foreach(N 1 2 3 4 5)
+  zq_add_window_program(demo-shots${N} ${N} EXCLUDE_FROM_ALL
+    MAIN ${PROJECT_SOURCE_DIR}/scripts/demo-shots.cpp)
+endforeach()

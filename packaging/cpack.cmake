@@ -22,5 +22,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Depends from the libraries the programs link, as dpkg-shlibdeps finds them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# The package's dates are the changelog's (ZQ_SOURCE_DATE_EPOCH, from
+# packaging/CMakeLists.txt), however cpack is started.
+set(CPACK_ZQ_SOURCE_DATE_EPOCH ${ZQ_SOURCE_DATE_EPOCH})
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/cpack-project.cmake)
 
 include(CPack)

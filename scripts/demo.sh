@@ -5,10 +5,13 @@
 #
 # Usage: scripts/demo.sh [EDITION]     EDITION 1 to 5, default 5 (console5)
 #
-# Builds what is missing into build/, starts build/sim/zq-sim for that edition
-# (its traffic goes to build/zq-sim-demo.log), runs build/app/console<EDITION>
-# with the simulator's pseudo-terminal standing in for /dev/ttyS0
-# (scripts/with-sim-port.sh), and stops the simulator when the console exits.
+# Installs what is missing and builds what is missing into build/, starts
+# build/sim/zq-sim for that edition (its traffic goes to build/zq-sim-demo.log),
+# runs build/app/console<EDITION> with the simulator's pseudo-terminal standing
+# in for /dev/ttyS0 (scripts/with-sim-port.sh), and stops the simulator when
+# the console exits. Without a display it does the same steps offscreen and
+# writes pictures of the start window and of the connected console to
+# build/demo/, naming them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,17 +20,19 @@ if [[ ! "$edition" =~ ^[1-5]$ ]]; then
     echo "usage: $0 [EDITION]   (EDITION 1 to 5, default 5)" >&2
     exit 2
 fi
-if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" && -z "${QT_QPA_PLATFORM:-}" ]]; then
-    echo "There is no display here: the console is a desktop program." >&2
-    echo "Run the demonstration from a desktop session, or in a virtual display:" >&2
-    echo "  xvfb-run -a $0 $edition" >&2
-    exit 1
-fi
 
 scripts/install-deps.sh
+has_display=yes
+case "${QT_QPA_PLATFORM:-}" in
+offscreen* | minimal*) has_display= ;;
+"") [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]] || has_display= ;;
+esac
+
 build=build
 [[ -f "$build/build.ninja" ]] || cmake -S . -B "$build" -G Ninja >/dev/null
-cmake --build "$build" --target "console$edition" zq-sim
+targets=("console$edition" zq-sim)
+[[ -n "$has_display" ]] || targets+=("demo-shots$edition")
+cmake --build "$build" --target "${targets[@]}"
 
 console=$build/app/console$edition
 log=$build/zq-sim-demo.log
@@ -54,15 +59,44 @@ if [[ -z "$pty" ]]; then
 fi
 
 echo "Simulated ZQ unit (edition $edition) on $pty; its traffic: tail -f $log"
-status=0
-if ZQ_SIM_PORT_DEVICE=/dev/ttyS0 scripts/with-sim-port.sh "$pty" true 2>/dev/null; then
-    echo "In the start window: Scan Port, choose ttyS0, then Default Connection (or Connection)."
-    scripts/with-sim-port.sh "$pty" "$console" || status=$?
-else
+listed=
+say_not_listed() {
     scripts/with-sim-port.sh "$pty" true || true # says why
     echo "This host cannot put the simulator into the console's port list (see above):" >&2
     echo "that needs a private mount namespace (root, or unprivileged user namespaces)" >&2
-    echo "and a /dev/ttyS0 to mount it on. To connect by hand, as root:" >&2
+    echo "and a /dev/ttyS0 to mount it on." >&2
+}
+ZQ_SIM_PORT_DEVICE=/dev/ttyS0 scripts/with-sim-port.sh "$pty" true 2>/dev/null && listed=yes
+
+if [[ -z "$has_display" ]]; then
+    echo "There is no display here, so the windows are drawn offscreen instead:"
+    echo "Scan Port, ttyS0 chosen, Default Connection, and the console once the unit answers."
+    if [[ -z "$listed" ]]; then
+        say_not_listed
+        exit 1
+    fi
+    shots=$build/demo
+    mkdir -p "$shots"
+    rm -f "$shots"/*.png
+    if ! QT_QPA_PLATFORM=offscreen scripts/with-sim-port.sh "$pty" \
+        "$build/app/demo-shots$edition" ttyS0 "$shots" >"$shots/written"; then
+        echo "Taking the pictures failed; the simulator's traffic is in $log" >&2
+        exit 1
+    fi
+    echo "Pictures of console$edition against the simulated unit:"
+    sed 's/^/  /' "$shots/written"
+    rm -f "$shots/written"
+    echo "On a desktop session, $0 $edition opens the same windows for you to use."
+    exit 0
+fi
+
+status=0
+if [[ -n "$listed" ]]; then
+    echo "In the start window: Scan Port, choose ttyS0, then Default Connection (or Connection)."
+    scripts/with-sim-port.sh "$pty" "$console" || status=$?
+else
+    say_not_listed
+    echo "To connect by hand, as root:" >&2
     echo "  unshare --mount --propagation private sh -c \\" >&2
     echo "    'mount --bind $pty /dev/ttyS0 && exec $console'" >&2
     echo "or point any serial program at $pty. Starting $console without it." >&2

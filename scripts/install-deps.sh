@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what building, testing and running the programs need on Debian 12.
+# Installs what building, testing and running the programs need on Debian 12
+# and Debian 13.
 # As root it installs missing packages with apt-get; otherwise it names them.
 set -euo pipefail
 

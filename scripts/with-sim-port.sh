@@ -24,6 +24,10 @@ if [[ "${1:-}" == "--inside" ]]; then
     shift
     pty=$1
     shift
+    # Where the namespace kept the propagation as it was (see below), the
+    # mount that holds the device is made private first, so that the bind
+    # mount stays in this namespace.
+    [[ -z "${ZQ_SIM_PORT_PRIVATE:-}" ]] || mount --make-rprivate "$ZQ_SIM_PORT_PRIVATE"
     mount --bind "$pty" "$device"
     exec "$@"
 fi
@@ -57,6 +61,15 @@ fi
 cleanup() { if [[ -n "$placeholder" ]]; then rm -f "$placeholder"; fi; }
 trap cleanup EXIT
 
+if ! "${enter[@]}" true 2>/dev/null && [[ $(id -u) -eq 0 ]]; then
+    # In a chroot the root is no mount point, so unshare cannot make every
+    # mount private: keep the propagation, and make private only the mount
+    # that holds the device, inside the namespace.
+    if ZQ_SIM_PORT_PRIVATE=$(findmnt -n -o TARGET --target "$device"); then
+        export ZQ_SIM_PORT_PRIVATE
+        enter=(unshare --mount --propagation unchanged)
+    fi
+fi
 if ! "${enter[@]}" true 2>/dev/null; then
     echo "$0: cannot make a private mount namespace here (${enter[*]} failed)" >&2
     exit 3

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/hicolor"
 command -v rsvg-convert >/dev/null || { echo "rsvg-convert missing: apt-get install librsvg2-bin" >&2; exit 1; }
 for svg in scalable/apps/*.svg; do
     name=$(basename "$svg" .svg)
-    for size in 48 64 128 256; do
+    for size in 16 22 24 32 48 64 128 256; do
         mkdir -p "${size}x${size}/apps"
         rsvg-convert -w "$size" -h "$size" "$svg" -o "${size}x${size}/apps/$name.png"
     done
