@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         abort();
     // A report without problems is one the unit gets exactly as the file says.
     if (report.problems.isEmpty() &&
-        (!report.analyzable || report.recordsBroken || report.configUnusable))
+        (!report.analyzable || report.recordsBroken || report.configUnusable || report.endMissing ||
+         report.contradictions != 0))
         abort();
     if (zqctl::hexReportLines(report).isEmpty())
         abort();

@@ -298,11 +298,16 @@ private slots:
         };
         row("no answer, asked again", "--never-answer",
             "version --port PORT --timeout 300 --retries 1", 2,
-            "zqctl: no answer from the unit within 300 ms; sending it again (retry 1 of 1)\n"
-            "zqctl: no answer from the unit within 300 ms (sent 2 times)\n");
+            "zqctl: no answer from the unit within 300 ms; sending it again once the line is back "
+            "in step (retry 1 of 1)\nzqctl: no answer from the unit within 300 ms, nor to the "
+            "flash "
+            "counter read (00) sent to bring the line back in step within 300 ms\n");
         row("no bootloader answer", "--never-answer",
             "firmware write DIR/image.hex --port PORT --timeout 300 --retries 0", 2,
-            "zqctl: no answer to the bootloader's version read within 300 ms\n");
+            "zqctl: no answer to the software version read before the bootloader within 300 ms, "
+            "nor to the version read (00) sent to bring the line back in step within 300 ms\n");
+        row("one unit under two names", "", "info --port PORT --port ALIAS", 64,
+            "zqctl: --port PORT and --port ALIAS are the same device\n");
         row("no such device", "-", "version --port /dev/zq-none", 2,
             "zqctl: cannot open /dev/zq-none: No such file or directory\n");
         row("no such port name", "-", "info --port zq-none", 2,
@@ -325,11 +330,27 @@ private slots:
             "nothing was read\n");
         row("code file a device", "-", "reset-memory --access-code-file /dev/zero --port /dev/null",
             64, "zqctl: cannot read /dev/zero: a device, not a file; nothing was read\n");
+        const char *refusal = "zqctl: refusing to write: the unit would not get what DIR/%1 says "
+                              "(--force writes it anyway, as the firmware window would)\n";
         row("broken firmware", "-", "firmware write DIR/broken.hex --port /dev/null", 1,
-            "zqctl: line 1: checksum error: the record says 0x00, its bytes need 0xEB\n"
-            "zqctl: 0 configuration bytes instead of 14: the firmware window writes 14 zero bytes "
-            "instead\nzqctl: refusing to write: the unit would not get what DIR/broken.hex says "
-            "(--force writes it anyway, as the firmware window would)\n");
+            qPrintable("zqctl: line 1: checksum error: the record says 0x00, its bytes need 0xEB\n"
+                       "zqctl: 0 configuration bytes instead of 14: the firmware window writes 14 "
+                       "zero bytes instead\n" +
+                       QString(refusal).arg("broken.hex")));
+        row("backup cut short", "-", "eeprom write DIR/cut.hex --port /dev/null", 1,
+            qPrintable("zqctl: no end-of-file record (:00000001FF): the file may be cut short, and "
+                       "the window would write the missing rest as blank\n" +
+                       QString(refusal).arg("cut.hex")));
+        row("two values at one address", "-", "firmware write DIR/twice.hex --port /dev/null", 1,
+            qPrintable(
+                "zqctl: line 4: 0x000300-0x000302 already given, the first of them on line 2\n"
+                "zqctl: line 4: 0x000303 given again with other values, the first of them on "
+                "line 2\n" +
+                QString(refusal).arg("twice.hex")));
+        row("log onto a FIFO", "-", "version --port /dev/null --log DIR/fifo", 64,
+            "zqctl: cannot write DIR/fifo: a FIFO, not a file; nothing was sent\n");
+        row("log onto a device", "-", "version --port /dev/null --log /dev/full", 64,
+            "zqctl: cannot write /dev/full: a device, not a file; nothing was sent\n");
         row("unwritable backup", "-", "eeprom read --out DIR/no/such.hex --port /dev/null", 64, "");
     }
     void errorPaths() {
@@ -337,16 +358,27 @@ private slots:
         QFETCH(QString, args);
         QFETCH(int, exitCode);
         QFETCH(QString, err);
-        QVERIFY(writeFile(dir_.filePath("broken.hex"), ":04030000AABBCCDD00\n"));
+        QVERIFY(writeFile(dir_.filePath("broken.hex"), ":04030000AABBCCDD00\n:00000001FF\n"));
+        const QByteArray backup = zqctl::eepromHex(image_.eeprom);
+        QVERIFY(writeFile(dir_.filePath("cut.hex"), backup.left(backup.lastIndexOf(":"))));
+        const QByteArray config = zq::hex::record(4, 0, QByteArray::fromHex("0030")) +
+                                  zq::hex::record(0, 0, image_.config) + ":00000001FF\n";
+        QVERIFY(writeFile(dir_.filePath("twice.hex"),
+                          zq::hex::record(4, 0, QByteArray::fromHex("0000")) +
+                              zq::hex::record(0, 0x300, QByteArray::fromHex("AABBCCDD")) +
+                              zq::hex::record(4, 0, QByteArray::fromHex("0000")) +
+                              zq::hex::record(0, 0x300, QByteArray::fromHex("AABBCCDE")) + config));
         QFile huge(dir_.filePath("huge.hex")); // sparse: no disk space taken
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(16 * 1024 * 1024 + 1));
         QVERIFY(QFile::exists(dir_.filePath("fifo")) ||
                 ::mkfifo(QFile::encodeName(dir_.filePath("fifo")).constData(), 0600) == 0);
         Sim sim;
         if (simArgs != "-")
-            QVERIFY(sim.start(simArgs.split(' ')));
-        args.replace("PORT", sim.path()).replace("DIR", dir_.path());
-        err.replace("DIR", dir_.path());
+            QVERIFY(sim.start(simArgs.split(' ', Qt::SkipEmptyParts)));
+        // The same pseudo-terminal by another path.
+        const QString alias = QString(sim.path()).replace("/dev/pts/", "/dev//pts/./");
+        args.replace("PORT", sim.path()).replace("ALIAS", alias).replace("DIR", dir_.path());
+        err.replace("PORT", sim.path()).replace("ALIAS", alias).replace("DIR", dir_.path());
         // The access code is there for the commands that read it.
         const Result r = runZqctl(args.isEmpty() ? QStringList() : args.split(' '), "qebor2751\n");
         QCOMPARE(r.exitCode, exitCode);
@@ -466,16 +498,33 @@ private slots:
         row("noise", "--noise 40 --seed 3", write, 0, "");
         row("damaged EEPROM run", "--bad-end 25 --seed 4",
             "eeprom read --out DIR/faults.hex --timeout 100", 0,
-            "the answer to the EEPROM read (24 bytes missing) came with a bad end byte; sending "
-            "it again (retry 1 of 3)");
+            "the answer to the EEPROM read came with a bad end byte; sending it again once the "
+            "line is back in step (retry 1 of 3)");
         row("retry limit", "--drop 20 --seed 2",
             "firmware write DIR/image.hex --timeout 100 --retries 1", 2,
-            "zqctl: no answer to payload 15 of 1018 within 100 ms (sent 2 times); the write is "
-            "incomplete\n");
+            "zqctl: no answer to payload 3 of 1018 (block 0x0380) within 100 ms (sent 2 times)\n"
+            "zqctl: the write is incomplete after payload 2 of 1018 (block 0x0340): the unit "
+            "confirmed 2 of 1018 payloads; it stays in its bootloader, and 'zqctl firmware write' "
+            "with the same file again recovers it\n");
         row("an effect is sent once", "--drop 100", "flash 1 --timeout 100", 2,
             "zqctl: no answer from the unit within 100 ms; 'flash 1' may or may not have taken "
             "effect\n",
             1);
+        row("a report instead of the answer", "--edition 1",
+            "standby partial --edition 5 --timeout 100", 2,
+            "zqctl: no answer from the unit within 100 ms; instead came Receiving Error -> Base = "
+            "1; Error Num = 1 (3E 01 01): check that the unit runs the firmware of --edition 5; "
+            "'standby partial' may or may not have taken effect\n");
+        // Each of these broke the pairing by code alone: a write ended with
+        // exit 0 and a block never written.
+        const char *slowWrite = "firmware write DIR/image.hex --verify --timeout 300";
+        row("late answer, then a lost block frame", "--late-answer 10:500 --lose-frame 20",
+            slowWrite, 0, "the answer to payload 7 of 1018 (block 0x0480) came late");
+        row("a unit slower than --timeout, one frame lost", "--delay 500 --lose-frame 20",
+            slowWrite, 2, "a --timeout above that lets the unit answer in time");
+        row("late answer, then an error answer to the last block",
+            "--late-answer 10:500 --fail-frame 1017", slowWrite, 1,
+            "zqctl: the unit refused payload 1012 of 1018 (block 0xFFC0)\n");
     }
     void faultsOnTheLine() {
         QFETCH(QString, simArgs);
@@ -529,8 +578,9 @@ private slots:
                 dir_.filePath("backup-" + ports[i].mid(5).replace('/', '-') + ".hex");
             QCOMPARE(QFile::exists(backup), ok);
         }
-        QVERIFY2(r.err.contains(silent.path() + ": no answer to the bootloader's version read"),
-                 qPrintable(r.err));
+        QVERIFY2(
+            r.err.contains(silent.path() + ": no answer to the bootloader start within 200 ms"),
+            qPrintable(r.err));
 
         const Result json = runZqctl(args << "--json");
         const QStringList objects = json.out.split('\n', Qt::SkipEmptyParts);
@@ -540,6 +590,56 @@ private slots:
             QCOMPARE(o.value("port").toString(), ports[i]);
             QCOMPARE(o.value("exit").toInt(), i == 1 ? 2 : 0);
         }
+    }
+
+    // A reader that goes away (`| head -1`) stops the work on no unit.
+    void closedOutput() {
+        const QString dumps[] = {dir_.filePath("closed-1"), dir_.filePath("closed-2")};
+        Sim first, second;
+        QVERIFY(first.start({"--dump-dir", dumps[0]}) && second.start({"--dump-dir", dumps[1]}));
+        QProcess zqctl, head;
+        zqctl.setStandardOutputProcess(&head);
+        head.start("head", {"-n", "1"});
+        zqctl.start(zqctlProgram(), {"firmware", "write", dir_.filePath("image.hex"), "--port",
+                                     first.path(), "--port", second.path()});
+        QVERIFY(zqctl.waitForFinished(kProcessWaitMs) && head.waitForFinished());
+        QCOMPARE(zqctl.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(zqctl.exitCode(), 0);
+        QVERIFY(zqctl.readAllStandardError().contains("standard output is closed"));
+        first.stop();
+        second.stop();
+        for (const QString &dump : dumps)
+            QCOMPARE(readFile(dump + "/program.bin").mid(0x300), image_.program);
+    }
+
+    // Ctrl-C mid-write: the payload on the line is finished, the unit is left
+    // in its bootloader with a word on where it stands, and the same write
+    // again recovers it.
+    void interruptedWrite() {
+        const QString dump = dir_.filePath("interrupted");
+        Sim sim;
+        QVERIFY(sim.start({"--delay", "2", "--dump-dir", dump}));
+        const QStringList write{"firmware", "write", dir_.filePath("image.hex"), "--port",
+                                sim.path()};
+        QProcess p;
+        p.setReadChannel(QProcess::StandardError); // where the progress goes
+        p.start(zqctlProgram(), write);
+        QByteArray err;
+        while (!err.contains(" 10% ") && p.waitForReadyRead(kProcessWaitMs))
+            err += p.readAllStandardError();
+        ::kill(pid_t(p.processId()), SIGINT);
+        QVERIFY(p.waitForFinished(kProcessWaitMs));
+        err += p.readAllStandardError();
+        QCOMPARE(p.exitStatus(), QProcess::CrashExit); // ended by SIGINT, as the shell expects
+        QVERIFY2(QRegularExpression("stopped by SIGINT: the write is incomplete after payload "
+                                    "\\d+ of 1018 \\(block 0x[0-9A-F]{4}\\): the unit confirmed "
+                                    "\\d+ of 1018 payloads; it stays in its bootloader")
+                     .match(QString::fromUtf8(err))
+                     .hasMatch(),
+                 err.constData());
+        QCOMPARE(runZqctl(write).exitCode, 0);
+        sim.stop();
+        QCOMPARE(readFile(dump + "/program.bin").mid(0x300), image_.program);
     }
 
     void firmwareWriteVerifies() {

@@ -44,6 +44,23 @@ QByteArray configFromPayloads(const QVector<QByteArray> &payloads) {
     return {};
 }
 
+QString writePayloadText(const QByteArray &p) {
+    const auto hex4 = [](int value) {
+        return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(4, '0');
+    };
+    const int code = p.isEmpty() ? -1 : quint8(p[0]);
+    // Both carry their address in bytes 2 and 3, high byte first.
+    const int start = p.size() >= kEepromRunHeaderBytes ? (quint8(p[2]) << 8) | quint8(p[3]) : -1;
+    if (code == WriteProgram && start >= 0)
+        return QStringLiteral("block ") + hex4(start);
+    if (code == WriteEeprom && start >= 0)
+        return QStringLiteral("EEPROM run %1-%2")
+            .arg(hex4(start), hex4(start + qMax(1, int(quint8(p[1]))) - 1));
+    if (code == WriteConfig)
+        return QStringLiteral("configuration");
+    return QStringLiteral("code %1").arg(byteHex(quint8(qMax(code, 0))));
+}
+
 QByteArray eepromFromImage(const PICProgram &program, int *named) {
     QByteArray eeprom(zq::boot::kEepromSize, '\0');
     QBitArray set(zq::boot::kEepromSize);

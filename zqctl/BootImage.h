@@ -20,6 +20,10 @@ QByteArray eepromFromPayloads(const QVector<QByteArray> &payloads);
 // The 14 bytes of the last WriteConfig payload, or an empty array.
 QByteArray configFromPayloads(const QVector<QByteArray> &payloads);
 
+// What a payload of a write puts where, as messages name it: "block 0x0400",
+// "EEPROM run 0x00FA-0x01F3", "configuration".
+QString writePayloadText(const QByteArray &payload);
+
 // The EEPROM as the firmware window's table holds it after "Load EEPROM Data
 // from HEX File" into a cleared table: later entries win, addresses from 1024
 // up are left out, unnamed addresses are 0. `named` counts the addresses set.

@@ -13,6 +13,7 @@
 #include "PICProgram.h"
 #include "Payloads.h"
 #include "Session.h"
+#include "Stop.h"
 
 #include <optional>
 
@@ -28,20 +29,33 @@ constexpr double kMsPerSecond = 1000.0;
 constexpr int kVersionProbeMs = 1000;
 
 using Repeat = UnitSession::Repeat;
+using Exchange = UnitSession::Exchange;
 
 zq::boot::BootloaderAnswer handled(const QByteArray &answer) {
     return zq::boot::handleAnswer(reinterpret_cast<const quint8 *>(answer.constData()),
                                   answer.size());
 }
 
-bool isBackup(const QString &name) {
-    return name == QLatin1String("eeprom read") || name == QLatin1String("config read");
+bool isBackup(Action action) {
+    return action == Action::EepromRead || action == Action::ConfigRead;
+}
+
+bool isWrite(Action action) {
+    return action == Action::FirmwareWrite || action == Action::EepromWrite ||
+           action == Action::ConfigWrite;
+}
+
+Exchange harmless(const QString &what) {
+    Exchange how;
+    how.what = what;
+    how.repeat = Repeat::Harmless;
+    return how;
 }
 
 // Reads the file as the firmware window does, refusing what would not reach
 // the unit as the file says unless --force.
 int loadImage(const Invocation &inv, Output &out, const QByteArray &bytes, PICProgram &program) {
-    const QString name = QString::fromLatin1(inv.command->name);
+    const Action action = inv.command->action;
     const QString file = inv.args.value(0);
     QByteArray copy = bytes;
     QBuffer buffer(&copy);
@@ -49,13 +63,28 @@ int loadImage(const Invocation &inv, Output &out, const QByteArray &bytes, PICPr
     program.clear();
     const bool read = program.readHex(buffer) == 0;
     const HexReport report = checkHex(bytes, program, read);
-    const bool configMatters = name != QLatin1String("eeprom write");
-    const bool eepromMatters = name != QLatin1String("config write");
-    const bool refuse = report.recordsBroken || (configMatters && report.configUnusable);
+    const auto matters = [action](HexArea area) {
+        switch (area) {
+        case HexArea::File:
+            return true;
+        case HexArea::Program:
+            return action == Action::FirmwareWrite;
+        case HexArea::Eeprom:
+            return action != Action::ConfigWrite;
+        case HexArea::Config:
+            return action != Action::EepromWrite;
+        }
+        return true;
+    };
+    // A file cut short or one that says two things of one address: which of
+    // them the unit should hold, the file cannot tell.
+    bool contradicts = false;
+    for (const HexArea area : {HexArea::Program, HexArea::Eeprom, HexArea::Config})
+        contradicts = contradicts || (matters(area) && report.contradicts(area));
+    const bool refuse = report.recordsBroken || report.endMissing || contradicts ||
+                        (matters(HexArea::Config) && report.configUnusable);
     for (const HexProblem &p : report.problems) {
-        if ((p.area != HexArea::Config || configMatters) &&
-            (p.area != HexArea::Eeprom || eepromMatters) &&
-            (p.area != HexArea::Program || name == QLatin1String("firmware write")))
+        if (matters(p.area))
             out.complain(hexProblemText(p));
     }
     if (report.moreProblems > 0)
@@ -71,205 +100,209 @@ int loadImage(const Invocation &inv, Output &out, const QByteArray &bytes, PICPr
                          .arg(file));
         return ExitFailed;
     }
-    if (eepromMatters && !configMatters && report.eepromBytes == 0) {
+    if (action == Action::EepromWrite && report.eepromBytes == 0) {
         out.complain(QStringLiteral("%1 holds no EEPROM bytes; nothing was sent").arg(file));
         return ExitFailed;
     }
     return ExitOk;
 }
 
-class BootRun {
+class BootJob : public UnitJob {
 public:
-    BootRun(const BootPlan &plan, UnitSession &session)
-        : plan_(plan), s_(session), inv_(session.inv()), out_(session.out()),
-          name_(QString::fromLatin1(session.inv().command->name)) {}
+    explicit BootJob(const BootPlan &plan) : plan_(plan) {}
 
-    void run();
+    void run(UnitSession &session) override;
 
 private:
+    // How far the unit has come, for the word on where it stands when the
+    // run ends early.
+    enum class Stage { Untouched, Entering, InBootloader, Writing, Written, Leaving, Left };
+
+    const Invocation &inv() const { return s_->inv(); }
+    Output &out() { return s_->out(); }
     bool enter();
     bool leave();
-    QString readSoftwareVersion(bool once);
+    QString readSoftwareVersion(bool probe);
     void writeRun(const QVector<QByteArray> &payloads, bool showProgress);
     std::optional<QByteArray> readEeprom();
     std::optional<QByteArray> readConfig();
     void verify(const QByteArray &eeprom, const QByteArray &config);
     bool openBackup();
     bool saveHex(const QByteArray &hex);
-    bool toStdout() const { return inv_.values.value(QStringLiteral("out")) == QLatin1String("-"); }
+    bool cut() const { return s_->stopped() || s_->portLost() || s_->status() == ExitNoAnswer; }
+    void tellWhereItStands();
+    bool toStdout() const {
+        return inv().values.value(QStringLiteral("out")) == QLatin1String("-");
+    }
     QString outName() const {
         return toStdout() ? QStringLiteral("standard output") : saveFile_.fileName();
     }
 
     const BootPlan &plan_;
-    UnitSession &s_;
-    const Invocation &inv_;
-    Output &out_;
-    const QString name_;
+    UnitSession *s_ = nullptr;
     QSaveFile saveFile_;
+    Stage stage_ = Stage::Untouched;
+    int answered_ = 0;  // payloads of the write answered, in order
+    int confirmed_ = 0; // those whose answer confirmed them
 };
 
-bool BootRun::enter() {
-    UnitLink &link = s_.link();
-    if (!link.send(zq::boot::command(StartBootloader))) {
-        s_.portFailed();
-        return false;
-    }
+bool BootJob::enter() {
     // The bootloader's answer to 0x33 carries nothing the window shows; a unit
     // that stays silent is found out by the version read that follows.
-    if (link.await(StartBootloader, inv_.timeoutMs).heard == UnitLink::Heard::PortFailed) {
-        s_.portFailed();
+    Exchange start;
+    start.what = QStringLiteral("to the bootloader start");
+    start.probe = true;
+    const int sentBefore = s_->payloadsSent();
+    const bool started = s_->exchange(zq::boot::command(StartBootloader), start).has_value();
+    if (s_->payloadsSent() > sentBefore)
+        stage_ = Stage::Entering;
+    if (!started && cut())
         return false;
-    }
-    const auto version = s_.ask(zq::boot::command(ReadVersion), Repeat::Harmless,
-                                QStringLiteral("to the bootloader's version read"));
+    const auto version = s_->exchange(zq::boot::command(ReadVersion),
+                                      harmless(QStringLiteral("to the bootloader's version read")));
     if (!version)
         return false;
     const Printed printed = bootAnswer(*version);
-    out_.answer(printed);
+    out().answer(printed);
     if (printed.failed) {
-        out_.complain(QStringLiteral("the bootloader did not start"));
-        s_.failed(ExitFailed);
+        out().complain(QStringLiteral("the bootloader did not start"));
+        s_->failed(ExitFailed);
         return false;
     }
+    stage_ = Stage::InBootloader;
     return true;
 }
 
-bool BootRun::leave() {
+bool BootJob::leave() {
+    stage_ = Stage::Leaving;
     // The unit answers 0xCC also once its program runs, so asking again is harmless.
-    const auto a = s_.ask(zq::boot::command(StartUserProgram), Repeat::Harmless,
-                          QStringLiteral("to leaving the bootloader"));
+    const auto a = s_->exchange(zq::boot::command(StartUserProgram),
+                                harmless(QStringLiteral("to leaving the bootloader")));
     if (!a)
         return false;
     if (!handled(*a).bootloaderModeOff) {
-        out_.answer(bootAnswer(*a));
-        s_.failed(ExitFailed);
+        out().answer(bootAnswer(*a));
+        s_->failed(ExitFailed);
         return false;
     }
-    out_.result(QStringLiteral("left"), QStringLiteral("Bootloader left; the unit's program runs"));
+    stage_ = Stage::Left;
+    out().result(QStringLiteral("left"),
+                 QStringLiteral("Bootloader left; the unit's program runs"));
     return true;
 }
 
-// The application's software version, as the console shows it. `once`: a
+// The application's software version, as the console shows it. `probe`: a
 // single short try, and silence is no failure.
-QString BootRun::readSoftwareVersion(bool once) {
-    std::optional<QByteArray> answer;
-    const QByteArray payload = zq::console::readSoftwareVersion();
-    if (once) {
-        if (s_.link().send(payload)) {
-            const UnitLink::Arrival a =
-                s_.link().await(quint8(payload[0]), qMin(inv_.timeoutMs, kVersionProbeMs));
-            if (a.heard == UnitLink::Heard::Answer)
-                answer = a.payload;
-        }
+QString BootJob::readSoftwareVersion(bool probe) {
+    Exchange how;
+    if (probe) {
+        how.what = QStringLiteral("to the software version read before the bootloader");
+        how.probe = true;
+        how.waitMs = qMin(inv().timeoutMs, kVersionProbeMs);
     } else {
-        answer = s_.ask(payload, Repeat::Harmless,
-                        QStringLiteral("to the software version read after the bootloader"));
+        how = harmless(QStringLiteral("to the software version read after the bootloader"));
     }
+    const auto answer = s_->exchange(zq::console::readSoftwareVersion(), how);
     if (!answer)
         return QString();
-    const Printed printed = consoleAnswer(inv_.edition, *answer);
-    out_.answer(printed);
+    const Printed printed = consoleAnswer(inv().edition, *answer);
+    out().answer(printed);
     return versionText(printed);
 }
 
-void BootRun::writeRun(const QVector<QByteArray> &payloads, bool showProgress) {
+void BootJob::writeRun(const QVector<QByteArray> &payloads, bool showProgress) {
+    stage_ = Stage::Writing;
     QElapsedTimer clock;
     clock.start();
-    const qint64 lineBytesBefore = s_.link().lineBytes();
-    const int reportsBefore = s_.link().reports();
-    const int retriesBefore = s_.summary().retries;
+    const qint64 lineBytesBefore = s_->lineBytes();
+    const int reportsBefore = s_->reports();
+    const int retriesBefore = s_->summary().retries;
+    const int total = payloads.size();
     int errors = 0;
-    for (int i = 0; i < payloads.size(); ++i) {
-        const auto a = s_.ask(payloads[i], Repeat::Harmless,
-                              QStringLiteral("to payload %1 of %2").arg(i + 1).arg(payloads.size()),
-                              QStringLiteral("; the write is incomplete"));
+    for (int i = 0; i < total; ++i) {
+        const QString which = QStringLiteral("payload %1 of %2 (%3)")
+                                  .arg(i + 1)
+                                  .arg(total)
+                                  .arg(writePayloadText(payloads[i]));
+        const auto a = s_->exchange(payloads[i], harmless(QStringLiteral("to ") + which));
         if (!a) {
-            out_.endProgress();
+            out().endProgress();
             return;
         }
         // Judged from the status text alone; the printable form is built only
         // for the answers that are shown, which keeps each exchange short.
+        ++answered_;
         const auto h = handled(*a);
-        if (h.setsStatus && isFailureText(h.status) && ++errors <= kShownErrorAnswers)
-            out_.answer(bootAnswer(*a));
+        if (h.setsStatus && isFailureText(h.status)) {
+            if (++errors <= kShownErrorAnswers) {
+                out().answer(bootAnswer(*a));
+                out().complain(QStringLiteral("the unit refused ") + which);
+            }
+        } else {
+            ++confirmed_;
+        }
         if (showProgress)
-            out_.progress(i + 1, payloads.size(), s_.link().lineBytes() - lineBytesBefore);
+            out().progress(i + 1, total, s_->lineBytes() - lineBytesBefore);
     }
-    out_.endProgress();
-    const int reports = s_.link().reports() - reportsBefore;
-    const int retries = s_.summary().retries - retriesBefore;
+    out().endProgress();
+    stage_ = Stage::Written;
+    const int reports = s_->reports() - reportsBefore;
+    const int retries = s_->summary().retries - retriesBefore;
     QString text =
         QStringLiteral("Wrote %1 payloads (%2 bytes on the line) in %3 s: %4 error answers")
-            .arg(payloads.size())
-            .arg(s_.link().lineBytes() - lineBytesBefore)
+            .arg(total)
+            .arg(s_->lineBytes() - lineBytesBefore)
             .arg(clock.elapsed() / kMsPerSecond, 0, 'f', 2)
             .arg(errors);
     if (reports > 0)
         text += QStringLiteral(", %1 unit reports").arg(reports);
     if (retries > 0)
         text += QStringLiteral(", %1 retries").arg(retries);
-    out_.result(QStringLiteral("written"), text, errors > 0,
-                {{QStringLiteral("error_answers"), errors},
-                 {QStringLiteral("unit_reports"), reports},
-                 {QStringLiteral("retries"), retries}});
+    out().result(QStringLiteral("written"), text, errors > 0,
+                 {{QStringLiteral("error_answers"), errors},
+                  {QStringLiteral("unit_reports"), reports},
+                  {QStringLiteral("retries"), retries}});
     if (errors > 0)
-        s_.failed(ExitFailed);
+        s_->failed(ExitFailed);
 }
 
-std::optional<QByteArray> BootRun::readEeprom() {
-    // One ReadEeprom brings several runs. A damaged run is not asked for on
-    // its own: the rest of the read still comes, and the whole read is asked
-    // again once the unit is quiet, so no run of it is left on the line.
-    for (int tries = 1;; ++tries) {
-        EepromReadBack readBack;
-        UnitLink::Arrival a, damaged;
-        if (!s_.link().send(zq::boot::command(ReadEeprom)))
-            a.heard = UnitLink::Heard::PortFailed;
-        while (a.heard != UnitLink::Heard::PortFailed) {
-            a = s_.link().await(ReadEeprom, inv_.timeoutMs);
-            if (a.heard == UnitLink::Heard::Unreadable) {
-                damaged = a;
-                continue;
-            }
-            if (a.heard != UnitLink::Heard::Answer) {
-                if (a.heard == UnitLink::Heard::Nothing &&
-                    damaged.heard == UnitLink::Heard::Unreadable)
-                    a = damaged; // the read ended; what went wrong was the damaged run
-                break;
-            }
-            const Printed printed = bootAnswer(a.payload);
+std::optional<QByteArray> BootJob::readEeprom() {
+    // One ReadEeprom brings several runs. A damaged or missing one is not
+    // asked for on its own: the whole read is asked again once the line is
+    // back in step, so that no run of the earlier read is taken for the new.
+    EepromReadBack readBack;
+    const bool read = s_->readRuns(
+        zq::boot::command(ReadEeprom), harmless(QStringLiteral("to the EEPROM read")),
+        [&](const QByteArray &run) {
+            const Printed printed = bootAnswer(run);
             if (printed.failed) {
-                out_.answer(printed);
-                s_.failed(ExitFailed);
-                return std::nullopt;
+                out().answer(printed);
+                s_->failed(ExitFailed);
+                return UnitSession::Take::Refused;
             }
-            readBack.add(handled(a.payload));
-            if (readBack.complete())
-                return readBack.bytes();
-        }
-        if (!s_.tryAgain(
-                a, Repeat::Harmless, tries,
-                QStringLiteral("to the EEPROM read (%1 bytes missing)").arg(readBack.missing())))
-            return std::nullopt;
-    }
+            readBack.add(handled(run));
+            return readBack.complete() ? UnitSession::Take::Done : UnitSession::Take::More;
+        });
+    if (!read)
+        return std::nullopt;
+    return readBack.bytes();
 }
 
-std::optional<QByteArray> BootRun::readConfig() {
-    const auto a = s_.ask(zq::boot::command(ReadConfig), Repeat::Harmless,
-                          QStringLiteral("to the configuration read"));
+std::optional<QByteArray> BootJob::readConfig() {
+    const auto a = s_->exchange(zq::boot::command(ReadConfig),
+                                harmless(QStringLiteral("to the configuration read")));
     if (!a)
         return std::nullopt;
     const QByteArray config = configFromAnswer(handled(*a));
     if (config.size() != zq::boot::kConfigSize) {
-        out_.answer(bootAnswer(*a));
-        s_.failed(ExitFailed);
+        out().answer(bootAnswer(*a));
+        s_->failed(ExitFailed);
         return std::nullopt;
     }
     return config;
 }
 
-void BootRun::verify(const QByteArray &eeprom, const QByteArray &config) {
+void BootJob::verify(const QByteArray &eeprom, const QByteArray &config) {
     QStringList mismatches;
     if (!eeprom.isEmpty()) {
         const auto read = readEeprom();
@@ -293,101 +326,189 @@ void BootRun::verify(const QByteArray &eeprom, const QByteArray &config) {
     if (!config.isEmpty())
         parts << QStringLiteral("configuration (%1 bytes)").arg(config.size());
     if (mismatches.isEmpty()) {
-        out_.result(QStringLiteral("verified"),
-                    QStringLiteral("Verified: %1 read back as written").arg(parts.join(" and ")));
+        out().result(QStringLiteral("verified"),
+                     QStringLiteral("Verified: %1 read back as written").arg(parts.join(" and ")));
         return;
     }
     for (const QString &m : qAsConst(mismatches))
-        out_.result(QStringLiteral("mismatch"), QStringLiteral("Verify failed: ") + m, true);
-    s_.failed(ExitFailed);
+        out().result(QStringLiteral("mismatch"), QStringLiteral("Verify failed: ") + m, true);
+    s_->failed(ExitFailed);
 }
 
-bool BootRun::openBackup() {
+bool BootJob::openBackup() {
     if (toStdout())
         return true;
     // The file appears only once it is complete.
-    saveFile_.setFileName(inv_.outFile(s_.port()));
+    saveFile_.setFileName(inv().outFile(s_->port()));
     if (saveFile_.open(QIODevice::WriteOnly))
         return true;
-    out_.complain(
+    out().complain(
         QStringLiteral("cannot write %1: %2").arg(saveFile_.fileName(), saveFile_.errorString()));
-    s_.failed(ExitUsage);
+    s_->failed(ExitUsage);
     return false;
 }
 
-bool BootRun::saveHex(const QByteArray &hex) {
+bool BootJob::saveHex(const QByteArray &hex) {
     if (toStdout() ? Screen::writeData(hex)
                    : saveFile_.write(hex) == hex.size() && saveFile_.commit())
         return true;
-    out_.complain(toStdout() ? QStringLiteral("cannot write to standard output")
-                             : QStringLiteral("cannot write %1: %2")
-                                   .arg(saveFile_.fileName(), saveFile_.errorString()));
-    s_.failed(ExitFailed);
+    out().complain(toStdout() ? QStringLiteral("cannot write to standard output")
+                              : QStringLiteral("cannot write %1: %2")
+                                    .arg(saveFile_.fileName(), saveFile_.errorString()));
+    s_->failed(ExitFailed);
     return false;
 }
 
-void BootRun::run() {
-    if (isBackup(name_) && !openBackup())
+void BootJob::tellWhereItStands() {
+    const QString leaveHint = QStringLiteral("'zqctl bootloader leave' starts its program");
+    QString text;
+    switch (stage_) {
+    case Stage::Untouched:
+    case Stage::Left:
+        if (!s_->stopped())
+            return;
+        text = stage_ == Stage::Left ? QStringLiteral("the unit's program runs")
+                                     : QStringLiteral("nothing was changed on the unit");
+        break;
+    case Stage::Entering:
+        text = QStringLiteral("the unit may be in its bootloader; ") + leaveHint;
+        break;
+    case Stage::InBootloader:
+    case Stage::Written:
+        text = (stage_ == Stage::Written ? QStringLiteral("the unit confirmed every payload of "
+                                                          "the write; ")
+                                         : QString()) +
+               QStringLiteral("the unit stays in its bootloader; ") + leaveHint;
+        break;
+    case Stage::Writing: {
+        const QVector<QByteArray> &payloads = plan_.payloads;
+        text = QStringLiteral("the write is incomplete");
+        if (answered_ > 0 && answered_ <= payloads.size())
+            text += QStringLiteral(" after payload %1 of %2 (%3)")
+                        .arg(answered_)
+                        .arg(payloads.size())
+                        .arg(writePayloadText(payloads[answered_ - 1]));
+        text += QStringLiteral(": the unit confirmed %1 of %2 payloads; it stays in its "
+                               "bootloader, and 'zqctl %3' with the same file again recovers it")
+                    .arg(confirmed_)
+                    .arg(payloads.size())
+                    .arg(QLatin1String(inv().command->name));
+        break;
+    }
+    case Stage::Leaving:
+        text = QStringLiteral("the unit may still be in its bootloader; ") + leaveHint;
+        break;
+    }
+    if (s_->stopped())
+        text = QStringLiteral("stopped by %1: ").arg(stopSignalName()) + text;
+    out().complain(text);
+}
+
+void BootJob::run(UnitSession &session) {
+    s_ = &session;
+    const Action action = inv().command->action;
+    if (isBackup(action) && !openBackup())
         return;
-    if (!s_.open())
-        return;
-    if (name_ == QLatin1String("bootloader leave")) {
-        leave();
+    const bool firmware = action == Action::FirmwareWrite;
+    if (action == Action::BootloaderLeave) {
+        stage_ = Stage::InBootloader;
+        if (!leave() && cut())
+            tellWhereItStands();
         return;
     }
-    const bool firmware = name_ == QLatin1String("firmware write");
     if (firmware)
-        s_.summary().versionBefore = readSoftwareVersion(true);
-    if (!enter())
+        session.summary().versionBefore = readSoftwareVersion(true);
+    if (cut() || !enter()) {
+        if (cut())
+            tellWhereItStands();
         return;
+    }
 
     const QVector<QByteArray> &payloads = plan_.payloads;
-    if (firmware) {
+    switch (action) {
+    case Action::FirmwareWrite:
         writeRun(payloads, true);
-        if (s_.status() != ExitNoAnswer && inv_.has(QStringLiteral("verify")))
+        if (!cut() && inv().has(QStringLiteral("verify")))
             verify(eepromFromPayloads(payloads), configFromPayloads(payloads));
-    } else if (name_ == QLatin1String("eeprom write") || name_ == QLatin1String("config write")) {
+        break;
+    case Action::EepromWrite:
+    case Action::ConfigWrite:
         // A restore is always read back: the backup it came from is the only copy.
         writeRun(payloads, false);
-        if (s_.status() != ExitNoAnswer) {
-            if (name_.startsWith(QLatin1String("eeprom")))
-                verify(eepromFromPayloads(payloads), {});
-            else
-                verify({}, configFromPayloads(payloads));
-        }
-    } else if (name_ == QLatin1String("eeprom read")) {
+        if (!cut())
+            verify(action == Action::EepromWrite ? eepromFromPayloads(payloads) : QByteArray(),
+                   action == Action::ConfigWrite ? configFromPayloads(payloads) : QByteArray());
+        break;
+    case Action::EepromRead:
         if (const auto eeprom = readEeprom(); eeprom && saveHex(eepromHex(*eeprom)))
-            out_.result(
+            out().result(
                 QStringLiteral("saved"),
                 QStringLiteral("EEPROM: %1 bytes saved to %2").arg(eeprom->size()).arg(outName()));
-    } else if (name_ == QLatin1String("config read")) {
+        break;
+    case Action::ConfigRead:
         if (const auto config = readConfig(); config && saveHex(configHex(*config)))
-            out_.result(QStringLiteral("saved"),
-                        QStringLiteral("Configuration: %1 bytes saved to %2")
-                            .arg(config->size())
-                            .arg(outName()));
+            out().result(QStringLiteral("saved"),
+                         QStringLiteral("Configuration: %1 bytes saved to %2")
+                             .arg(config->size())
+                             .arg(outName()));
+        break;
+    case Action::BootloaderStart:
+    case Action::BootloaderLeave:
+        break;
+    case Action::Ports:
+    case Action::HexInfo:
+    case Action::Version:
+    case Action::Info:
+    case Action::Diagnosis:
+    case Action::FlashStatus:
+    case Action::EepromStatus:
+    case Action::CalibrationStatus:
+    case Action::Calibration:
+    case Action::Flash:
+    case Action::ReadTrigger:
+    case Action::SetTrigger:
+    case Action::SaveTriggers:
+    case Action::OutputMode:
+    case Action::EnergyLevel:
+    case Action::ReadEnergyLevels:
+    case Action::SaveEnergyLevels:
+    case Action::SequenceStart:
+    case Action::SequenceStop:
+    case Action::Standby:
+    case Action::Reset:
+    case Action::ChargeVoltage:
+    case Action::ResetMemory:
+    case Action::Calibrate:
+        return; // not the bootloader's; never planned here
     }
 
-    const bool stay =
-        inv_.has(QStringLiteral("stay")) || name_ == QLatin1String("bootloader start");
-    if (s_.status() == ExitNoAnswer)
-        return;
-    if (s_.status() != ExitOk && name_.endsWith(QLatin1String(" write"))) {
-        // Starting a program whose write went wrong could leave the unit
-        // unreachable; the bootloader stays up for another try.
-        out_.complain(QStringLiteral("staying in the bootloader after the errors above; "
-                                     "'zqctl bootloader leave' starts the program"));
+    if (cut()) {
+        tellWhereItStands();
         return;
     }
-    if (!stay && leave() && firmware)
-        s_.summary().versionAfter = readSoftwareVersion(false);
+    if (session.status() != ExitOk && isWrite(action)) {
+        // Starting a program whose write went wrong could leave the unit
+        // unreachable; the bootloader stays up for another try.
+        out().complain(QStringLiteral("staying in the bootloader after the errors above; "
+                                      "'zqctl bootloader leave' starts the program"));
+        return;
+    }
+    const bool stay = inv().has(QStringLiteral("stay")) || action == Action::BootloaderStart;
+    if (stay)
+        return;
+    if (leave()) {
+        if (firmware)
+            session.summary().versionAfter = readSoftwareVersion(false);
+    } else if (cut()) {
+        tellWhereItStands();
+    }
 }
 
 } // namespace
 
 int prepareBootloaderCommand(const Invocation &inv, Output &out, BootPlan *plan) {
-    const QString name = QString::fromLatin1(inv.command->name);
-    if (isBackup(name)) {
+    const Action action = inv.command->action;
+    if (isBackup(action)) {
         if (inv.values.value(QStringLiteral("out")) == QLatin1String("-")) {
             // Standard output then carries the file alone.
             out.screen().keepStdoutForData();
@@ -396,6 +517,11 @@ int prepareBootloaderCommand(const Invocation &inv, Output &out, BootPlan *plan)
         // Every unit's file is tried now, so that a wrong path is refused
         // before any unit is touched.
         for (const QString &port : inv.ports) {
+            QString error;
+            if (!checkOutputFile(inv.outFile(port), &error)) {
+                out.complain(error);
+                return ExitUsage;
+            }
             QSaveFile file(inv.outFile(port));
             if (!file.open(QIODevice::WriteOnly)) {
                 out.complain(
@@ -406,7 +532,7 @@ int prepareBootloaderCommand(const Invocation &inv, Output &out, BootPlan *plan)
         }
         return ExitOk;
     }
-    if (!name.endsWith(QLatin1String(" write")))
+    if (!isWrite(action))
         return ExitOk;
     QByteArray bytes;
     QString error;
@@ -417,9 +543,9 @@ int prepareBootloaderCommand(const Invocation &inv, Output &out, BootPlan *plan)
     PICProgram program;
     if (const int refused = loadImage(inv, out, bytes, program); refused != ExitOk)
         return refused;
-    if (name == QLatin1String("firmware write")) {
+    if (action == Action::FirmwareWrite) {
         plan->payloads = zq::boot::programWriteSequence(program);
-    } else if (name == QLatin1String("eeprom write")) {
+    } else if (action == Action::EepromWrite) {
         int named = 0;
         plan->payloads = zq::boot::eepromWriteSequence(eepromFromImage(program, &named));
         if (named < zq::boot::kEepromSize)
@@ -433,8 +559,8 @@ int prepareBootloaderCommand(const Invocation &inv, Output &out, BootPlan *plan)
     return ExitOk;
 }
 
-void runBootloaderCommand(const BootPlan &plan, UnitSession &session) {
-    BootRun(plan, session).run();
+std::unique_ptr<UnitJob> bootloaderJob(const BootPlan &plan) {
+    return std::make_unique<BootJob>(plan);
 }
 
 } // namespace zqctl

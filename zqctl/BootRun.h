@@ -5,12 +5,13 @@
 #include <QByteArray>
 #include <QVector>
 
+#include <memory>
+
 #include "CommandLine.h"
+#include "Job.h"
 #include "Output.h"
 
 namespace zqctl {
-
-class UnitSession;
 
 // What is settled before any port opens, once for all units: the payloads of
 // a write, read from its file and checked; the backup files can be created.
@@ -21,7 +22,7 @@ struct BootPlan {
 // ExitOk with `plan` filled, or the exit code of a refusal (said on `out`).
 int prepareBootloaderCommand(const Invocation &invocation, Output &out, BootPlan *plan);
 
-// The command on one unit; the outcome is in the session.
-void runBootloaderCommand(const BootPlan &plan, UnitSession &session);
+// The command on one unit.
+std::unique_ptr<UnitJob> bootloaderJob(const BootPlan &plan);
 
 } // namespace zqctl

@@ -7,7 +7,7 @@ namespace zqctl {
 namespace {
 
 constexpr int kMaxBaud = 4000000;
-constexpr int kHelpColumn = 30;
+constexpr int kHelpColumn = 28;
 
 struct OptionText {
     const char *name;
@@ -23,13 +23,15 @@ const OptionText kGlobalOptions[] = {
      "info, eeprom and config)."},
     {"baud", "N", "Baud rate, 8 data bits, no parity, 1 stop bit. Default 115200."},
     {"edition", "N", "Console edition 1-5 whose commands and texts to use. Default 5."},
-    {"timeout", "MS", "How long to wait for each answer. Default 5000."},
+    {"timeout", "MS",
+     "How long to wait for each answer. Default 5000. After a lost answer the "
+     "line must also be quiet this long before zqctl sends again."},
     {"retries", "N",
      "How often a lost or unreadable answer is asked for again, where sending "
      "the command again is harmless. Default 3."},
     {"log", "FILE",
-     "Append every frame sent and received, time-stamped, to FILE (created "
-     "readable by its owner only; access code bytes shown as **)."},
+     "Append every frame sent and received, time-stamped, to FILE, a regular "
+     "file (created readable by its owner only; access code bytes shown as **)."},
     {"access-code-file", "FILE", "Read the access code from FILE instead of standard input."},
     {"json", nullptr, "Print one JSON object per answer instead of text."},
 };
@@ -48,13 +50,14 @@ const OptionText kCommandOptions[] = {
     {"force", nullptr, "Write even when the file has problems that 'hex-info' reports."},
 };
 
-constexpr int kHelpWidth = 100;
+// Help fits a terminal of 80 columns, and so does the man page made from it.
+constexpr int kHelpWidth = 80;
 
 // `text` broken into lines of at most kHelpWidth columns, the first after
 // `first` (already `indent` wide), the others indented by `indent` blanks.
 QString wrapped(const QString &first, int indent, const QString &text) {
     QString out = first;
-    int column = first.size();
+    int column = first.size() - first.lastIndexOf(QLatin1Char('\n')) - 1;
     for (const QString &word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         if (column + 1 + word.size() > kHelpWidth && column > indent) {
             out += '\n' + QString(indent, QLatin1Char(' '));
@@ -128,7 +131,7 @@ int positionalCount(const char *synopsis) {
 // files whose names differ by port.
 bool checkPorts(const Invocation &inv, QString *error) {
     const QString name = QString::fromLatin1(inv.command->name);
-    if (inv.ports.size() > 1 && !inv.command->severalPorts) {
+    if (inv.ports.size() > 1 && !inv.command->severalPorts()) {
         *error = QStringLiteral("'%1' takes one --port").arg(name);
         return false;
     }
@@ -164,62 +167,77 @@ bool parseTimeout(const QString &text, int *out) {
 } // namespace
 
 const QList<CommandInfo> &commandTable() {
+    using A = Action;
     using F = Family;
+    constexpr unsigned R = Repeatable, E = HasEffect, C = NeedsAccessCode, S = SeveralPorts;
     // clang-format off
     static const QList<CommandInfo> table = {
-        {"ports", "", "List the serial ports: name, one blank, description.", F::Local, 1, 5, false, {}},
-        {"hex-info", "FILE", "What the firmware window would write from FILE, and the problems it "
-            "would not tell: checksum errors, data outside 0x0300-0xFFFF, EEPROM addresses from "
-            "1024 up, a configuration byte count other than 14, duplicate addresses.",
-            F::Local, 1, 5, false, {}},
-        {"version", "", "Read the software version.", F::Console, 1, 5, false, {}, true},
-        {"info", "", "Read the flash counter, flash request counter, charge voltage and temperature.",
-            F::Console, 1, 5, false, {}, true},
-        {"diagnosis", "", "Run the unit's diagnosis.", F::Console, 2, 5, false, {}},
-        {"flash-status", "", "Read the status of the last flash.", F::Console, 2, 5, false, {}},
-        {"eeprom-status", "", "Read the count of failed EEPROM writes.", F::Console, 3, 5, false, {}},
-        {"calibration-status", "", "Read whether the flash is calibrated.", F::Console, 5, 5, false, {}},
-        {"calibration", "LEVEL", "Read the calibration of energy level LEVEL (0-255).",
-            F::Console, 5, 5, false, {}},
-        {"flash", "1|2|high|low", "Fire a flash: on trigger 1 or 2 (editions 4-5), or at the "
-            "high or low energy level (editions 1-3).", F::Console, 1, 5, false, {}},
-        {"read-trigger", "1|2", "Read the saved flash sequence of a trigger.", F::Console, 4, 5, false, {}},
-        {"set-trigger", "1|2 --energies E1[,E2..] --times T1[,T2..]",
-            "Set the flash sequence of a trigger: 1 to 4 flashes.", F::Console, 4, 5, false,
+        {A::Ports, "ports", "", "List the serial ports: name, one blank, description.",
+            F::Local, 1, 5, 0, {}},
+        {A::HexInfo, "hex-info", "FILE", "What the firmware window would write from FILE, and the "
+            "problems it would not tell: checksum errors, data outside 0x0300-0xFFFF, EEPROM "
+            "addresses from 1024 up, a configuration byte count other than 14, addresses given "
+            "twice, a missing end-of-file record.", F::Local, 1, 5, 0, {}},
+        {A::Version, "version", "", "Read the software version.", F::Console, 1, 5, R | S, {}},
+        {A::Info, "info", "", "Read the flash counter, flash request counter, charge voltage and "
+            "temperature.", F::Console, 1, 5, R | S, {}},
+        {A::Diagnosis, "diagnosis", "", "Run the unit's diagnosis.", F::Console, 2, 5, R, {}},
+        {A::FlashStatus, "flash-status", "", "Read the status of the last flash.", F::Console, 2, 5,
+            R, {}},
+        {A::EepromStatus, "eeprom-status", "", "Read the count of failed EEPROM writes.",
+            F::Console, 3, 5, R, {}},
+        {A::CalibrationStatus, "calibration-status", "", "Read whether the flash is calibrated.",
+            F::Console, 5, 5, R, {}},
+        {A::Calibration, "calibration", "LEVEL", "Read the calibration of energy level LEVEL "
+            "(0-255).", F::Console, 5, 5, R, {}},
+        {A::Flash, "flash", "1|2|high|low", "Fire a flash: on trigger 1 or 2 (editions 4-5), or at "
+            "the high or low energy level (editions 1-3).", F::Console, 1, 5, E, {}},
+        {A::ReadTrigger, "read-trigger", "1|2", "Read the saved flash sequence of a trigger.",
+            F::Console, 4, 5, R, {}},
+        {A::SetTrigger, "set-trigger", "1|2 --energies E1[,E2..] --times T1[,T2..]",
+            "Set the flash sequence of a trigger: 1 to 4 flashes.", F::Console, 4, 5, E,
             {"energies", "times"}},
-        {"save-triggers", "", "Save both triggers' sequences in the unit.", F::Console, 4, 5, false, {}},
-        {"output-mode", "0|1", "Set the output trigger mode.", F::Console, 4, 5, false, {}},
-        {"energy-level", "high|low VALUE", "Change the high or low energy level (0-255).",
-            F::Console, 1, 3, false, {}},
-        {"read-energy-levels", "", "Read the saved energy levels.", F::Console, 1, 3, false, {}},
-        {"save-energy-levels", "", "Save the energy levels in the unit.", F::Console, 1, 3, false, {}},
-        {"sequence start", "[--period MS] [--energy E]", "Start the sequence test.",
-            F::Console, 1, 5, false, {"period", "energy"}},
-        {"sequence stop", "", "Stop the sequence test.", F::Console, 1, 5, false, {}},
-        {"standby", "complete|partial", "Start or stop a standby (the same command toggles it).",
-            F::Console, 2, 5, false, {}},
-        {"reset", "hv|com|both", "Restart the high-voltage controller, the communication "
-            "controller or both. The unit does not answer this.", F::Console, 2, 5, false, {}},
-        {"charge-voltage", "VOLTS", "Write the charge voltage, 200-300 V. Needs the access code.",
-            F::Console, 1, 5, true, {}},
-        {"reset-memory", "", "Put the unit's stored settings back to the factory values. "
-            "Needs the access code.", F::Console, 1, 5, true, {}},
-        {"calibrate", "", "Calibrate the flash. Needs the access code.", F::Console, 5, 5, true, {}},
-        {"firmware write", "FILE [--verify] [--stay] [--force]", "Start the bootloader and write "
-            "the program, EEPROM and configuration from an Intel HEX file, as the firmware window "
-            "does.", F::Bootloader, 1, 5, false, {"verify", "stay", "force"}, true},
-        {"eeprom read", "--out FILE [--stay]", "Back up the 1024 EEPROM bytes into an Intel HEX file.",
-            F::Bootloader, 1, 5, false, {"out", "stay"}, true},
-        {"eeprom write", "FILE [--stay] [--force]", "Restore the EEPROM from an Intel HEX file "
-            "and read it back.", F::Bootloader, 1, 5, false, {"stay", "force"}, true},
-        {"config read", "--out FILE [--stay]", "Back up the 14 configuration bytes into an Intel "
-            "HEX file.", F::Bootloader, 1, 5, false, {"out", "stay"}, true},
-        {"config write", "FILE [--stay] [--force]", "Restore the configuration bytes from an Intel "
-            "HEX file and read them back.", F::Bootloader, 1, 5, false, {"stay", "force"}, true},
-        {"bootloader start", "", "Start the bootloader and read its version.", F::Bootloader, 1, 5,
-            false, {}},
-        {"bootloader leave", "", "Leave the bootloader and start the unit's program.",
-            F::Bootloader, 1, 5, false, {}},
+        {A::SaveTriggers, "save-triggers", "", "Save both triggers' sequences in the unit.",
+            F::Console, 4, 5, E, {}},
+        {A::OutputMode, "output-mode", "0|1", "Set the output trigger mode.", F::Console, 4, 5, E,
+            {}},
+        {A::EnergyLevel, "energy-level", "high|low VALUE", "Change the high or low energy level "
+            "(0-255).", F::Console, 1, 3, E, {}},
+        {A::ReadEnergyLevels, "read-energy-levels", "", "Read the saved energy levels.",
+            F::Console, 1, 3, R, {}},
+        {A::SaveEnergyLevels, "save-energy-levels", "", "Save the energy levels in the unit.",
+            F::Console, 1, 3, E, {}},
+        {A::SequenceStart, "sequence start", "[--period MS] [--energy E]", "Start the sequence "
+            "test.", F::Console, 1, 5, E, {"period", "energy"}},
+        {A::SequenceStop, "sequence stop", "", "Stop the sequence test.", F::Console, 1, 5, E, {}},
+        {A::Standby, "standby", "complete|partial", "Start or stop a standby (the same command "
+            "toggles it).", F::Console, 2, 5, E, {}},
+        {A::Reset, "reset", "hv|com|both", "Restart the high-voltage controller, the "
+            "communication controller or both. The unit does not answer this.", F::Console, 2, 5,
+            E, {}},
+        {A::ChargeVoltage, "charge-voltage", "VOLTS", "Write the charge voltage, 200-300 V. Needs "
+            "the access code.", F::Console, 1, 5, E | C, {}},
+        {A::ResetMemory, "reset-memory", "", "Put the unit's stored settings back to the factory "
+            "values. Needs the access code.", F::Console, 1, 5, E | C, {}},
+        {A::Calibrate, "calibrate", "", "Calibrate the flash. Needs the access code.", F::Console,
+            5, 5, E | C, {}},
+        {A::FirmwareWrite, "firmware write", "FILE [--verify] [--stay] [--force]", "Start the "
+            "bootloader and write the program, EEPROM and configuration from an Intel HEX file, "
+            "as the firmware window does.", F::Bootloader, 1, 5, R | E | S,
+            {"verify", "stay", "force"}},
+        {A::EepromRead, "eeprom read", "--out FILE [--stay]", "Back up the 1024 EEPROM bytes into "
+            "an Intel HEX file.", F::Bootloader, 1, 5, R | S, {"out", "stay"}},
+        {A::EepromWrite, "eeprom write", "FILE [--stay] [--force]", "Restore the EEPROM from an "
+            "Intel HEX file and read it back.", F::Bootloader, 1, 5, R | E | S, {"stay", "force"}},
+        {A::ConfigRead, "config read", "--out FILE [--stay]", "Back up the 14 configuration bytes "
+            "into an Intel HEX file.", F::Bootloader, 1, 5, R | S, {"out", "stay"}},
+        {A::ConfigWrite, "config write", "FILE [--stay] [--force]", "Restore the configuration "
+            "bytes from an Intel HEX file and read them back.", F::Bootloader, 1, 5, R | E | S,
+            {"stay", "force"}},
+        {A::BootloaderStart, "bootloader start", "", "Start the bootloader and read its version.",
+            F::Bootloader, 1, 5, E, {}},
+        {A::BootloaderLeave, "bootloader leave", "", "Leave the bootloader and start the unit's "
+            "program.", F::Bootloader, 1, 5, R | E, {}},
     };
     // clang-format on
     return table;
@@ -231,6 +249,14 @@ const CommandInfo *findCommand(const QString &name) {
             return &c;
     }
     return nullptr;
+}
+
+const CommandInfo &commandInfo(Action action) {
+    for (const CommandInfo &c : commandTable()) {
+        if (c.action == action)
+            return c;
+    }
+    Q_UNREACHABLE();
 }
 
 QString portFileName(const QString &port) {
@@ -260,20 +286,33 @@ bool parseInt(const QString &text, int min, int max, int *out) {
 }
 
 QString programHelp() {
-    QString text = QStringLiteral(
-        "Usage: zqctl [options] <command> [arguments]\n"
-        "The ZQ unit from the command line: the same commands, answers and firmware writes as the\n"
-        "consoles. 'zqctl <command> --help' tells more about one command.\n\n"
-        "An answer is paired with its command by the code it repeats: the unit's own reports and\n"
-        "other frames that arrive meanwhile are shown as warnings and counted, never taken for an\n"
-        "answer. A lost or unreadable answer is asked for again (--retries) where sending the\n"
-        "command again is harmless: the bootloader's writes, reads and version, and the console's\n"
-        "reads. A command with an effect on the unit is sent once.\n"
-        "Given several --port options, zqctl works on the units at once, each on its own link,\n"
-        "and ends with a summary table (with --json, one object per port).\n\n"
-        "Exit status: 0 success; 1 the unit answered with an error or a check failed; 2 no answer\n"
-        "or a port error; 64 bad usage (nothing was sent). With several ports, the worst of them.\n"
-        "\nOptions:\n");
+    const auto paragraph = [](const char *text) {
+        return wrapped(QString(), 0, QString::fromLatin1(text));
+    };
+    QString text = QStringLiteral("Usage: zqctl [options] <command> [arguments]\n");
+    text += paragraph("The ZQ unit from the command line: the same commands, answers and "
+                      "firmware writes as the consoles. 'zqctl <command> --help' tells more "
+                      "about one command.");
+    text += '\n';
+    text += paragraph(
+        "One payload is on the line at a time, and an answer is paired with it by the code it "
+        "repeats: the unit's own reports and other frames that arrive meanwhile are shown as "
+        "warnings and counted, never taken for an answer. After a lost or unreadable answer the "
+        "line is let fall quiet, what came is dropped, and a request that only its own answer "
+        "can answer brings the line back in step before anything is sent again. The payload is "
+        "then sent again (--retries) where that is harmless: the bootloader's writes, reads and "
+        "version, and the console's reads. A command with an effect on the unit is sent once.");
+    text += '\n';
+    text += paragraph("Given several --port options, zqctl works on the units at once, each on "
+                      "its own link, and ends with a summary table (with --json, one object per "
+                      "port).");
+    text += '\n';
+    text += paragraph("Exit status: 0 success; 1 the unit answered with an error or a check "
+                      "failed; 2 no answer or a port error; 64 bad usage (nothing was sent). "
+                      "With several ports, the worst of them. Ctrl-C, SIGTERM or SIGHUP let the "
+                      "payload on the line finish, then zqctl says where each unit stands and "
+                      "ends by that signal; a second one ends it at once.");
+    text += QStringLiteral("\nOptions:\n");
     text += wrapped(QStringLiteral("  -h, --help").leftJustified(kHelpColumn), kHelpColumn,
                     QStringLiteral("This help; after a command, that command's help."));
     text += wrapped(QStringLiteral("  --version").leftJustified(kHelpColumn), kHelpColumn,
@@ -282,11 +321,14 @@ QString programHelp() {
         text += optionLine(o);
     text += QStringLiteral("\nCommands:\n");
     for (const CommandInfo &c : commandTable()) {
+        // The whole synopsis, so that the man page shows every command's arguments.
         QString left = QStringLiteral("  ") + c.name;
-        if (*c.synopsis && QString::fromLatin1(c.synopsis).size() < 18)
+        if (*c.synopsis)
             left += QLatin1Char(' ') + QLatin1String(c.synopsis);
         const QString editions = editionsText(c);
-        QString summary = QString::fromLatin1(c.summary).section(QLatin1Char('.'), 0, 0);
+        QString summary = QString::fromLatin1(c.summary).section(QLatin1String(". "), 0, 0);
+        if (summary.endsWith(QLatin1Char('.')))
+            summary.chop(1);
         if (!editions.isEmpty())
             summary += QStringLiteral(" (%1)").arg(editions);
         if (left.size() >= kHelpColumn - 1)
@@ -295,10 +337,11 @@ QString programHelp() {
             left = left.leftJustified(kHelpColumn);
         text += wrapped(left, kHelpColumn, summary);
     }
-    text += QStringLiteral(
-        "\nThe access code of charge-voltage, reset-memory and calibrate is read from\n"
-        "--access-code-file, else from standard input when it is not a terminal, else asked for\n"
-        "without echo; never from the command line or the environment.\n");
+    text += '\n';
+    text += paragraph("The access code of charge-voltage, reset-memory and calibrate is read "
+                      "from --access-code-file, else from standard input when it is not a "
+                      "terminal, else asked for without echo; never from the command line or "
+                      "the environment.");
     return text;
 }
 
@@ -315,7 +358,7 @@ QString commandHelp(const QString &name) {
         const QString editions = editionsText(c);
         if (!editions.isEmpty())
             text += QStringLiteral("Console %1 only.\n").arg(editions);
-        if (c.needsAccessCode)
+        if (c.needsAccessCode())
             text += QStringLiteral("The access code is read from --access-code-file, else from "
                                    "standard input,\nor asked for without echo at a "
                                    "terminal.\n");

@@ -22,26 +22,78 @@ constexpr char kPortPlaceholder[] = "{port}";
 // application firmware, or to its bootloader.
 enum class Family { Local, Console, Bootloader };
 
+// What a command does. Code that acts on a command switches on this, never on
+// its name: an action that is renamed or added fails to compile (or warns, in
+// a switch without a default) instead of falling into another branch.
+enum class Action {
+    Ports,
+    HexInfo,
+    Version,
+    Info,
+    Diagnosis,
+    FlashStatus,
+    EepromStatus,
+    CalibrationStatus,
+    Calibration,
+    Flash,
+    ReadTrigger,
+    SetTrigger,
+    SaveTriggers,
+    OutputMode,
+    EnergyLevel,
+    ReadEnergyLevels,
+    SaveEnergyLevels,
+    SequenceStart,
+    SequenceStop,
+    Standby,
+    Reset,
+    ChargeVoltage,
+    ResetMemory,
+    Calibrate,
+    FirmwareWrite,
+    EepromRead,
+    EepromWrite,
+    ConfigRead,
+    ConfigWrite,
+    BootloaderStart,
+    BootloaderLeave,
+};
+
+// A command's properties, or-ed together in the table.
+enum CommandProperty : unsigned {
+    Repeatable = 1u << 0,      // sending it again after a lost answer does no harm
+    HasEffect = 1u << 1,       // it changes something in the unit
+    NeedsAccessCode = 1u << 2, // it carries the access code
+    SeveralPorts = 1u << 3,    // it may run on several units at once
+};
+
 struct CommandInfo {
+    Action action;
     const char *name;     // one or two words: "version", "sequence start"
     const char *synopsis; // the arguments after the name
     const char *summary;
     Family family;
     int firstEdition; // console editions that have the command
     int lastEdition;
-    bool needsAccessCode;
-    QStringList options;       // the command's own options, without "--"
-    bool severalPorts = false; // may run on several units at once
+    unsigned properties;
+    QStringList options; // the command's own options, without "--"
+
+    bool repeatable() const { return properties & Repeatable; }
+    bool hasEffect() const { return properties & HasEffect; }
+    bool needsAccessCode() const { return properties & NeedsAccessCode; }
+    bool severalPorts() const { return properties & SeveralPorts; }
 };
 
 const QList<CommandInfo> &commandTable();
 // nullptr when there is no such command.
 const CommandInfo *findCommand(const QString &name);
+// The table's row of `action`.
+const CommandInfo &commandInfo(Action action);
 
 struct Invocation {
     const CommandInfo *command = nullptr;
     QStringList args;  // positional arguments after the command's name
-    QStringList ports; // one or more; several only for a command with severalPorts
+    QStringList ports; // one or more; several only for a command with SeveralPorts
     int baud = kDefaultBaud;
     int edition = kDefaultEdition;
     int timeoutMs = kDefaultTimeoutMs;

@@ -40,10 +40,10 @@ int choice(const QString &word, const char *choices) {
 
 ConsoleRequest buildConsoleRequest(const Invocation &inv) {
     ConsoleRequest r;
-    const QString name = QString::fromLatin1(inv.command->name);
     const QString arg = inv.args.value(0);
     const int edition = inv.edition;
     const bool energyLevels = !zc::editionTraits(edition).hasTriggerTables;
+    r.repeatable = inv.command->repeatable();
     auto fail = [&](const QString &what) {
         r.usageError = what;
         r.payloads.clear();
@@ -53,33 +53,33 @@ ConsoleRequest buildConsoleRequest(const Invocation &inv) {
         return parseInt(text, 0, max, out);
     };
 
-    // The reads; every other command changes something in the unit.
-    r.repeatable =
-        QStringList{QStringLiteral("version"),           QStringLiteral("info"),
-                    QStringLiteral("diagnosis"),         QStringLiteral("flash-status"),
-                    QStringLiteral("eeprom-status"),     QStringLiteral("calibration-status"),
-                    QStringLiteral("calibration"),       QStringLiteral("read-trigger"),
-                    QStringLiteral("read-energy-levels")}
-            .contains(name);
-
-    if (name == QLatin1String("version")) {
+    switch (inv.command->action) {
+    case Action::Version:
         r.payloads << zc::readSoftwareVersion();
-    } else if (name == QLatin1String("info")) {
+        break;
+    case Action::Info:
         r.payloads = zc::informationPoll();
-    } else if (name == QLatin1String("diagnosis")) {
+        break;
+    case Action::Diagnosis:
         r.payloads << zc::diagnosis();
-    } else if (name == QLatin1String("flash-status")) {
+        break;
+    case Action::FlashStatus:
         r.payloads << zc::readFlashStatus();
-    } else if (name == QLatin1String("eeprom-status")) {
+        break;
+    case Action::EepromStatus:
         r.payloads << zc::readEepromStatus();
-    } else if (name == QLatin1String("calibration-status")) {
+        break;
+    case Action::CalibrationStatus:
         r.payloads << zc::readCalibrationStatus();
-    } else if (name == QLatin1String("calibration")) {
+        break;
+    case Action::Calibration: {
         int level = 0;
         if (!byteArg(arg, kMaxByte, &level))
             return fail(QStringLiteral("LEVEL is a number from 0 to 255, not '%1'").arg(arg));
         r.payloads << zc::readCalibrationLevel(quint8(level));
-    } else if (name == QLatin1String("flash")) {
+        break;
+    }
+    case Action::Flash: {
         // Editions 1 to 3 fire at the high or low energy level with the codes
         // that later editions use for trigger 2 and trigger 1.
         const int which = choice(arg, energyLevels ? "low|high" : "1|2");
@@ -88,12 +88,16 @@ ConsoleRequest buildConsoleRequest(const Invocation &inv) {
                             ? QStringLiteral("edition %1 flashes 'high' or 'low'").arg(edition)
                             : QStringLiteral("edition %1 flashes on trigger 1 or 2").arg(edition));
         r.payloads << zc::flash(which == 1);
-    } else if (name == QLatin1String("read-trigger")) {
+        break;
+    }
+    case Action::ReadTrigger: {
         const int which = choice(arg, "1|2");
         if (which < 0)
             return fail(QStringLiteral("the trigger is 1 or 2, not '%1'").arg(arg));
         r.payloads << zc::readTriggerSettings(which + 1);
-    } else if (name == QLatin1String("set-trigger")) {
+        break;
+    }
+    case Action::SetTrigger: {
         const int which = choice(arg, "1|2");
         if (which < 0)
             return fail(QStringLiteral("the trigger is 1 or 2, not '%1'").arg(arg));
@@ -113,15 +117,20 @@ ConsoleRequest buildConsoleRequest(const Invocation &inv) {
             sequence.times[k] = quint16(times[k]);
         }
         r.payloads << zc::setTriggerSequence(which + 1, sequence);
-    } else if (name == QLatin1String("save-triggers") ||
-               name == QLatin1String("save-energy-levels")) {
+        break;
+    }
+    case Action::SaveTriggers:
+    case Action::SaveEnergyLevels:
         r.payloads << zc::saveTriggerSettings();
-    } else if (name == QLatin1String("output-mode")) {
+        break;
+    case Action::OutputMode: {
         const int mode = choice(arg, "0|1");
         if (mode < 0)
             return fail(QStringLiteral("the output trigger mode is 0 or 1, not '%1'").arg(arg));
         r.payloads << zc::outputTriggerMode(mode);
-    } else if (name == QLatin1String("energy-level")) {
+        break;
+    }
+    case Action::EnergyLevel: {
         const int which = choice(arg, "low|high");
         int value = 0;
         if (which < 0)
@@ -130,9 +139,12 @@ ConsoleRequest buildConsoleRequest(const Invocation &inv) {
             return fail(
                 QStringLiteral("VALUE is a number from 0 to 255, not '%1'").arg(inv.args.value(1)));
         r.payloads << zc::changeEnergyLevel(which == 1, quint8(value));
-    } else if (name == QLatin1String("read-energy-levels")) {
+        break;
+    }
+    case Action::ReadEnergyLevels:
         r.payloads << zc::readEnergyLevels();
-    } else if (name == QLatin1String("sequence start")) {
+        break;
+    case Action::SequenceStart: {
         int period = kDefaultPeriodMs, energy = kDefaultEnergy;
         const QString p = inv.values.value(QStringLiteral("period"), QString::number(period));
         const QString e = inv.values.value(QStringLiteral("energy"), QString::number(energy));
@@ -141,15 +153,20 @@ ConsoleRequest buildConsoleRequest(const Invocation &inv) {
         if (!byteArg(e, kMaxByte, &energy))
             return fail(QStringLiteral("--energy takes 0 to 255, not '%1'").arg(e));
         r.payloads << zc::sequenceTestStart(quint16(period), quint8(energy));
-    } else if (name == QLatin1String("sequence stop")) {
+        break;
+    }
+    case Action::SequenceStop:
         r.payloads << zc::sequenceTestStop();
-    } else if (name == QLatin1String("standby")) {
+        break;
+    case Action::Standby: {
         const int which = choice(arg, "partial|complete");
         if (which < 0)
             return fail(
                 QStringLiteral("the standby is 'complete' or 'partial', not '%1'").arg(arg));
         r.payloads << zc::standby(which == 1);
-    } else if (name == QLatin1String("reset")) {
+        break;
+    }
+    case Action::Reset: {
         const int which = choice(arg, "hv|com|both");
         if (which < 0)
             return fail(QStringLiteral("reset takes hv, com or both, not '%1'").arg(arg));
@@ -158,17 +175,32 @@ ConsoleRequest buildConsoleRequest(const Invocation &inv) {
                                              zc::ControllerReset::Both};
         r.payloads << zc::resetController(kinds[which]);
         r.answered = false;
-    } else if (name == QLatin1String("charge-voltage")) {
+        break;
+    }
+    case Action::ChargeVoltage: {
         int volts = 0;
         if (!parseInt(arg, kMinChargeVolts, kMaxChargeVolts, &volts))
             return fail(QStringLiteral("VOLTS is a number from 200 to 300, not '%1'").arg(arg));
         r.payloads << zc::writeChargeVoltage(edition, quint16(volts));
-    } else if (name == QLatin1String("reset-memory")) {
+        break;
+    }
+    case Action::ResetMemory:
         r.payloads << zc::resetMemory(edition);
-    } else if (name == QLatin1String("calibrate")) {
+        break;
+    case Action::Calibrate:
         r.payloads << zc::calibrate();
-    } else {
-        return fail(QStringLiteral("'%1' is not a console command").arg(name));
+        break;
+    case Action::Ports:
+    case Action::HexInfo:
+    case Action::FirmwareWrite:
+    case Action::EepromRead:
+    case Action::EepromWrite:
+    case Action::ConfigRead:
+    case Action::ConfigWrite:
+    case Action::BootloaderStart:
+    case Action::BootloaderLeave:
+        return fail(
+            QStringLiteral("'%1' is not a console command").arg(QLatin1String(inv.command->name)));
     }
     return r;
 }

@@ -21,7 +21,7 @@ int prepareConsoleCommand(const Invocation &inv, Output &out, ConsoleRequest *re
         out.complain(request->usageError);
         return ExitUsage;
     }
-    if (!inv.command->needsAccessCode)
+    if (!inv.command->needsAccessCode())
         return ExitOk;
     // Checked here, before the port is opened: a wrong code never reaches the unit.
     QString code, error;
@@ -44,37 +44,56 @@ int prepareConsoleCommand(const Invocation &inv, Output &out, ConsoleRequest *re
     return ExitOk;
 }
 
-void runConsoleCommand(const ConsoleRequest &request, UnitSession &session) {
-    const Invocation &inv = session.inv();
-    const QString name = QLatin1String(inv.command->name);
-    for (const QByteArray &payload : request.payloads) {
-        if (!request.answered) {
-            if (!session.link().send(payload)) {
-                session.portFailed();
-                return;
-            }
-            session.out().result(QStringLiteral("sent"),
-                                 QStringLiteral("%1 %2 sent; the unit does not answer it")
-                                     .arg(name, inv.args.join(' ')));
-            session.link().await(-1, kResetAnswerGraceMs); // reports are shown on the way
-            continue;
+namespace {
+
+class ConsoleJob : public UnitJob {
+public:
+    explicit ConsoleJob(const ConsoleRequest &request) : request_(request) {}
+
+    void run(UnitSession &session) override {
+        const Invocation &inv = session.inv();
+        const QString command =
+            (QLatin1String(inv.command->name) + QLatin1Char(' ') + inv.args.join(' ')).trimmed();
+        UnitSession::Exchange how;
+        how.what = QStringLiteral("from the unit");
+        how.repeat =
+            request_.repeatable ? UnitSession::Repeat::Harmless : UnitSession::Repeat::Never;
+        if (inv.command->hasEffect() && !request_.repeatable)
+            how.consequence =
+                QStringLiteral("; '%1' may or may not have taken effect").arg(command);
+        if (!request_.answered) {
+            // Anything that comes within the grace time (an error report
+            // from a unit in its bootloader) is still shown.
+            how.answered = false;
+            how.waitMs = kResetAnswerGraceMs;
         }
-        const auto answer = session.ask(
-            payload,
-            request.repeatable ? UnitSession::Repeat::Harmless : UnitSession::Repeat::Never,
-            QStringLiteral("from the unit"),
-            request.repeatable ? QString()
-                               : QStringLiteral("; '%1' may or may not have taken effect")
-                                     .arg((name + ' ' + inv.args.join(' ')).trimmed()));
-        if (!answer)
-            return;
-        const Printed printed = consoleAnswer(inv.edition, *answer);
-        session.out().answer(printed);
-        if (printed.failed)
-            session.failed(ExitFailed);
-        if (const QString version = versionText(printed); !version.isEmpty())
-            session.summary().versionBefore = version;
+        for (const QByteArray &payload : request_.payloads) {
+            const auto answer = session.exchange(payload, how);
+            if (!answer)
+                return;
+            if (!request_.answered) {
+                session.out().result(
+                    QStringLiteral("sent"),
+                    QStringLiteral("%1 sent; the unit does not answer it").arg(command));
+                continue;
+            }
+            const Printed printed = consoleAnswer(inv.edition, *answer);
+            session.out().answer(printed);
+            if (printed.failed)
+                session.failed(ExitFailed);
+            if (const QString version = versionText(printed); !version.isEmpty())
+                session.summary().versionBefore = version;
+        }
     }
+
+private:
+    const ConsoleRequest &request_;
+};
+
+} // namespace
+
+std::unique_ptr<UnitJob> consoleJob(const ConsoleRequest &request) {
+    return std::make_unique<ConsoleJob>(request);
 }
 
 } // namespace zqctl

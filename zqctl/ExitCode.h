@@ -9,6 +9,9 @@ enum ExitCode : int {
     ExitFailed = 1,   // the unit answered with an error, or a check failed
     ExitNoAnswer = 2, // no answer within the wait, or the port could not be used
     ExitUsage = 64,   // the command line was wrong; nothing was sent
+    // A unit whose run a signal stopped: 128 + the signal, as a shell reports
+    // a process that the signal ended (zqctl then ends by that signal).
+    ExitSignalBase = 128,
 };
 
 } // namespace zqctl

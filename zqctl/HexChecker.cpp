@@ -77,8 +77,10 @@ public:
             upper_ = quint16((quint8(data[0]) << 8) | quint8(data[1]));
             return;
         }
-        if (type == EndOfFile)
+        if (type == EndOfFile) {
+            sawEnd_ = true;
             return;
+        }
         if (type != DataRecord)
             broken(number, QStringLiteral("record type %1 is read as data").arg(hex(type, 2)));
         place(number, address, data);
@@ -86,6 +88,13 @@ public:
 
     void finish() {
         settleLast();
+        if (!sawEnd_) {
+            add({0, 0, HexArea::File,
+                 QStringLiteral("no end-of-file record (:00000001FF): the file may be cut short, "
+                                "and the window would write the missing rest as blank")});
+            report.endMissing = true;
+            settleLast();
+        }
         if (report.configBytes != zq::boot::kConfigSize) {
             add({0, 0, HexArea::Config,
                  QStringLiteral("%1 configuration bytes instead of 14: the firmware window writes "
@@ -157,18 +166,27 @@ private:
         add({number, number, area, QString()}, &run);
     }
 
-    // Reports the addresses of a record that an earlier line named too.
-    void duplicates(int number, HexArea area, FirstIndex &seen, qint64 base, int count,
+    // Reports the addresses of a record that an earlier line named too, and
+    // apart those whose values differ: which one the unit should hold, the
+    // file cannot tell.
+    void duplicates(int number, HexArea area, FirstIndex &seen, qint64 base, const QByteArray &data,
                     int digits) {
-        for (int k = 0; k < count; ++k) {
+        for (int k = 0; k < data.size(); ++k) {
             const auto address = quint32(base + k);
             const int first = seen.find(address);
             if (first >= 0) {
-                rangeProblem(number, area, "%1 already given, the first of them on line %2",
-                             address, address, digits, first);
+                const bool differs = firstValues_.at(first) != data.at(k);
+                if (differs)
+                    report.contradictions |= 1u << int(area);
+                rangeProblem(number, area,
+                             differs ? "%1 given again with other values, the first of them on "
+                                       "line %2"
+                                     : "%1 already given, the first of them on line %2",
+                             address, address, digits, firstLines_.at(first));
             } else if (tracked_ < kMaxTrackedAddresses) {
-                seen.insertFirst(address, number, 0);
-                ++tracked_;
+                seen.insertFirst(address, tracked_++, 0);
+                firstLines_.append(number);
+                firstValues_.append(data.at(k));
             }
         }
     }
@@ -187,7 +205,7 @@ private:
                                                       "by address")
                                            .arg(hex(absolute, 6))
                                            .arg(report.configBytes));
-            duplicates(number, HexArea::Config, configSeen_, absolute, count, 6);
+            duplicates(number, HexArea::Config, configSeen_, absolute, data, 6);
             report.configBytes += count;
             if (report.config.size() < kMaxKeptConfigBytes)
                 report.config += data.left(kMaxKeptConfigBytes - report.config.size());
@@ -197,7 +215,7 @@ private:
                 rangeProblem(number, HexArea::Eeprom,
                              "EEPROM %1 lies past the 1024-byte EEPROM and will not be written",
                              qMax(address, zq::boot::kEepromSize), last, 4);
-            duplicates(number, HexArea::Eeprom, eepromSeen_, address, count, 4);
+            duplicates(number, HexArea::Eeprom, eepromSeen_, address, data, 4);
         } else {
             const qint64 last = absolute + count - 1;
             if (absolute < zq::boot::kProgramStart)
@@ -208,7 +226,7 @@ private:
                 rangeProblem(number, HexArea::Program,
                              "program data at %1 lies above 0xFFFF and will not be written",
                              qMax<qint64>(absolute, zq::boot::kProgramEnd), last, 6);
-            duplicates(number, HexArea::Program, programSeen_, absolute, count, 6);
+            duplicates(number, HexArea::Program, programSeen_, absolute, data, 6);
         }
     }
 
@@ -217,6 +235,11 @@ private:
     // would cost tens of bytes an address.
     FirstIndex programSeen_, eepromSeen_, configSeen_;
     int tracked_ = 0;
+    // By the order in which the addresses were first seen: the line and the
+    // value of the first record that named each.
+    QVector<int> firstLines_;
+    QByteArray firstValues_;
+    bool sawEnd_ = false;
     HexProblem last_{0, 0, HexArea::File, QString()};
     Run lastRun_;
     bool haveLast_ = false;

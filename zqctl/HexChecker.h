@@ -1,7 +1,8 @@
 #pragma once
 // What the firmware window would write from an Intel HEX file, and the
 // problems it would not tell: the window's reader checks no record checksum,
-// drops data outside the writable ranges and keeps duplicates without a word.
+// drops data outside the writable ranges, keeps duplicates without a word
+// and reads a file cut short as if it were whole.
 // Pure: the file's bytes in, a report out.
 
 #include <QByteArray>
@@ -48,6 +49,10 @@ struct HexReport {
     // (data outside the writable ranges is only left out, which is told):
     bool recordsBroken = false;  // a refused file, malformed records, checksum errors
     bool configUnusable = false; // not 14 configuration bytes in address order
+    bool endMissing = false;     // no end-of-file record: the file may be cut short
+    unsigned contradictions = 0; // by 1 << HexArea: an address given two different values
+
+    bool contradicts(HexArea area) const { return contradictions & (1u << int(area)); }
 };
 
 HexReport checkHex(const QByteArray &fileBytes);

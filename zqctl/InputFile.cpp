@@ -81,4 +81,13 @@ bool readInputFile(const QString &path, qint64 maxBytes, QByteArray *bytes, QStr
     return true;
 }
 
+bool checkOutputFile(const QString &path, QString *error) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || S_ISREG(st.st_mode))
+        return true; // a file to create, or one to append to or replace
+    *error = QStringLiteral("cannot write %1: %2, not a file; nothing was sent")
+                 .arg(path, kindOf(st.st_mode));
+    return false;
+}
+
 } // namespace zqctl

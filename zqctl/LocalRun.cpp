@@ -67,9 +67,15 @@ int hexInfo(const QString &path, Output &out) {
 } // namespace
 
 int runLocalCommand(const Invocation &inv, Output &out) {
-    if (QLatin1String(inv.command->name) == QLatin1String("ports"))
+    switch (inv.command->action) {
+    case Action::Ports:
         return ports(out);
-    return hexInfo(inv.args.value(0), out);
+    case Action::HexInfo:
+        return hexInfo(inv.args.value(0), out);
+    default:
+        // The other actions talk to units; main() never sends them here.
+        return ExitUsage;
+    }
 }
 
 } // namespace zqctl

@@ -2,6 +2,8 @@
 
 #include <QJsonDocument>
 
+#include "Summary.h"
+
 #include <algorithm>
 #include <unistd.h>
 
@@ -13,12 +15,13 @@ constexpr qint64 kProgressRedrawMs = 200; // terminal lines redrawn at most this
 constexpr int kMsPerSecond = 1000;
 constexpr int kSecondsPerMinute = 60;
 
-void put(FILE *stream, const QStringList &lines) {
+bool put(FILE *stream, const QStringList &lines) {
     QByteArray bytes;
     for (const QString &line : lines)
         bytes += line.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+    const bool written =
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) == size_t(bytes.size());
+    return std::fflush(stream) == 0 && written;
 }
 
 QString compact(const QJsonObject &object) {
@@ -57,11 +60,24 @@ void Screen::drawProgressLocked() {
     lastDraw_.start();
 }
 
+void Screen::putLocked(FILE *stream, const QStringList &lines) {
+    if (stream != results_ || stream == stderr) {
+        put(stream, lines);
+        return;
+    }
+    if (resultsClosed_ || put(stream, lines))
+        return;
+    // A reader that went away (`| head -3`) must not end the work on a unit.
+    resultsClosed_ = true;
+    put(stderr, {QStringLiteral("zqctl: standard output is closed; the work on the units goes "
+                                "on, and the exit status tells how it ended")});
+}
+
 void Screen::print(bool complaint, const QStringList &lines) {
     std::lock_guard<std::mutex> lock(mutex_);
     const bool redraw = drawnLines_ > 0;
     eraseProgressLocked();
-    put(complaint ? stderr : results_, lines);
+    putLocked(complaint ? stderr : results_, lines);
     if (redraw)
         drawProgressLocked();
 }
@@ -127,7 +143,11 @@ void Output::report(const Printed &printed) {
         QJsonObject object = printed.json;
         object.remove(QStringLiteral("failed"));
         object.insert(QStringLiteral("report"), QStringLiteral("unit"));
-        emitJson(object);
+        // Never gathered: a unit may report without end. With several
+        // units, the port tells whose it is.
+        if (gather_)
+            object.insert(QStringLiteral("port"), prefix_.chopped(2));
+        screen_.print(false, {compact(object)});
         return;
     }
     const QString payload = printed.json.value(QStringLiteral("payload")).toString();
@@ -151,9 +171,20 @@ void Output::result(const QString &kind, const QString &text, bool failed,
 }
 
 void Output::complain(const QString &text) {
-    if (gather_)
+    if (gather_ && complaints_.size() < kKeptComplaints)
         complaints_ << text;
+    else if (gather_)
+        ++moreComplaints_;
     screen_.print(true, {QStringLiteral("zqctl: ") + prefix_ + text});
+}
+
+QJsonObject Output::closing(const UnitSummary &summary) const {
+    QJsonObject object = summaryJson(summary);
+    object.insert(QStringLiteral("events"), events_);
+    object.insert(QStringLiteral("complaints"), QJsonArray::fromStringList(complaints_));
+    if (moreComplaints_ > 0)
+        object.insert(QStringLiteral("more_complaints"), moreComplaints_);
+    return object;
 }
 
 void Output::progress(int done, int total, qint64 lineBytes) {

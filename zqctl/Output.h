@@ -2,8 +2,11 @@
 // Where zqctl's words go: answers and results on standard output (text or one
 // JSON object per line), complaints, warnings and the progress line on
 // standard error. With several units, a line of text starts with the unit's
-// port, a terminal shows one progress line per unit, and JSON is gathered into
-// one object per unit (see Units.h).
+// port, a terminal shows one progress line per unit, and in JSON the answers
+// and results are gathered into one object per unit at the end (see Units.h)
+// while the unit's reports, which a unit can send without end, go out as they
+// come and are counted. An output that closes (a pipe into `head`) is said
+// once on standard error; the work on the units goes on.
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -17,6 +20,8 @@
 #include <vector>
 
 namespace zqctl {
+
+struct UnitSummary;
 
 // Standard output and standard error, shared by the units of a run. Every
 // call takes the lock, so lines of different units never mix.
@@ -45,11 +50,13 @@ public:
 private:
     void eraseProgressLocked();
     void drawProgressLocked();
+    void putLocked(FILE *stream, const QStringList &lines);
 
     std::mutex mutex_;
     const bool json_;
     const bool terminal_; // standard error is a terminal
     FILE *results_ = stdout;
+    bool resultsClosed_ = false;    // writing the results failed once: they are dropped
     std::vector<QString> progress_; // per unit; empty until its first line
     std::vector<bool> ended_;
     int drawnLines_ = 0; // progress lines on the terminal now
@@ -80,10 +87,12 @@ public:
 
     bool json() const { return screen_.json(); }
     Screen &screen() { return screen_; }
-    // With several units in JSON, what would have been printed, gathered for
-    // the unit's object; and the complaints.
-    const QJsonArray &events() const { return events_; }
-    const QStringList &complaints() const { return complaints_; }
+    // With several units in JSON, the unit's closing object: its summary, the
+    // answers and results a single-unit run would have printed ("events"), and
+    // its complaints (the first kKeptComplaints; "more_complaints" counts the rest).
+    QJsonObject closing(const UnitSummary &summary) const;
+
+    static constexpr int kKeptComplaints = 50;
 
 private:
     void emitJson(const QJsonObject &object);
@@ -95,6 +104,7 @@ private:
     const bool gather_;    // several units in JSON
     QJsonArray events_;
     QStringList complaints_;
+    int moreComplaints_ = 0;
     QElapsedTimer started_;
     int lastTenth_ = -1;
 };

@@ -19,6 +19,8 @@ QString secondsText(double seconds) {
 } // namespace
 
 QString resultWord(int exitCode) {
+    if (exitCode > ExitSignalBase)
+        return QStringLiteral("stopped");
     switch (exitCode) {
     case ExitOk:
         return QStringLiteral("ok");

@@ -20,7 +20,8 @@ struct UnitSummary {
     double seconds = 0;
 };
 
-// "ok", "failed" (exit 1), "no answer" (exit 2), "refused" (exit 64).
+// "ok", "failed" (exit 1), "no answer" (exit 2), "refused" (exit 64),
+// "stopped" (128 + a signal).
 QString resultWord(int exitCode);
 
 QStringList summaryTable(const QList<UnitSummary> &units);

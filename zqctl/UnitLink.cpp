@@ -5,11 +5,14 @@
 #include <QSerialPortInfo>
 
 #include "AnswerText.h"
+#include "InputFile.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zqctl {
@@ -32,22 +35,43 @@ void handleMessage(QtMsgType type, const QMessageLogContext &, const QString &te
         messageLog->line(QStringLiteral("# ") + text);
 }
 
+// Who should join the dialout group: in a root shell run through sudo that
+// is the user who ran sudo, not root; otherwise the user zqctl runs as.
+QString userName() {
+    const QByteArray sudoUser = qgetenv("SUDO_USER");
+    if (::geteuid() == 0 && !sudoUser.isEmpty())
+        return QString::fromLocal8Bit(sudoUser);
+    if (const passwd *pw = ::getpwuid(::getuid()))
+        return QString::fromLocal8Bit(pw->pw_name);
+    return QStringLiteral("$USER");
+}
+
 } // namespace
 
 bool FrameLog::open(const QString &path, QString *error) {
+    if (!checkOutputFile(path, error))
+        return false;
     // Created private before anything is written; an existing log keeps its mode.
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, kLogFileMode);
-    if (fd < 0) {
-        *error = QString::fromLocal8Bit(std::strerror(errno));
+    // Non-blocking, so that a FIFO put there since the check cannot hold zqctl up.
+    const int fd =
+        ::open(QFile::encodeName(path).constData(),
+               O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, kLogFileMode);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        *error = QStringLiteral("cannot write %1: %2")
+                     .arg(path, fd < 0 ? QString::fromLocal8Bit(std::strerror(errno))
+                                       : QStringLiteral("not a regular file; nothing was sent"));
+        if (fd >= 0)
+            ::close(fd);
         return false;
     }
     if (!file_.open(fd, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text,
                     QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        *error = file_.errorString();
+        *error = QStringLiteral("cannot write %1: %2").arg(path, file_.errorString());
         return false;
     }
+    path_ = path;
     return true;
 }
 
@@ -57,10 +81,17 @@ void FrameLog::line(const QString &text) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!file_.isOpen())
         return;
-    file_.write(
+    const QByteArray bytes =
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz ")).toUtf8() +
-        text.toUtf8() + '\n');
-    file_.flush();
+        text.toUtf8() + '\n';
+    if (file_.write(bytes) == bytes.size() && file_.flush())
+        return;
+    // A full disk or a lost mount: said now, while the run goes on without it.
+    const QString why = file_.errorString();
+    file_.close();
+    if (onFailure)
+        onFailure(QStringLiteral("cannot write the log %1: %2; the run goes on without it")
+                      .arg(path_, why));
 }
 
 void installMessageHandler(FrameLog *log) {
@@ -68,44 +99,64 @@ void installMessageHandler(FrameLog *log) {
     qInstallMessageHandler(handleMessage);
 }
 
+QString portDevicePath(const QString &port) {
+    if (port.contains(QLatin1Char('/')))
+        return port;
+    // A bare name must be one the system lists, as the start window shows them.
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        if (info.portName() == port)
+            return info.systemLocation();
+    }
+    return QString();
+}
+
+QString deviceIdentity(const QString &devicePath) {
+    struct stat st {};
+    if (devicePath.isEmpty() || ::stat(QFile::encodeName(devicePath).constData(), &st) != 0)
+        return QString();
+    // A device node is the device it stands for, wherever the node lies.
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        return QStringLiteral("device %1").arg(quint64(st.st_rdev));
+    return QStringLiteral("file %1:%2").arg(quint64(st.st_dev)).arg(quint64(st.st_ino));
+}
+
 UnitLink::UnitLink(FrameLog *log, const QString &logPrefix)
     : log_(log && log->isOpen() ? log : nullptr), logPrefix_(logPrefix) {
     sink_.payload = [this](quint8 length, quint8 *buffer) {
         logFrame('<', logPending_);
         logPending_.clear();
-        inbox_.enqueue({QByteArray(reinterpret_cast<const char *>(buffer), length), QString()});
+        Incoming in;
+        in.kind = Incoming::Frame;
+        in.payload = QByteArray(reinterpret_cast<const char *>(buffer), length);
+        inbox_.enqueue(in);
     };
     sink_.diagnostic = [this](const QString &why) {
         logFrame('<', logPending_, why);
         logPending_.clear();
         resetReceiver_ = true;
-        // A whole frame came, damaged at its end: an answer the caller may ask
-        // for again. Bytes that open no frame (noise) are for the log only.
+        // A whole frame came, damaged at its end: the session asks for it
+        // again. Bytes that open no frame (noise) are for the log only.
         if (receiver_.rFrameCounter == zq::FrameReceiver::WaitChecksum ||
             receiver_.rFrameCounter == zq::FrameReceiver::WaitEnd) {
-            const QString damage = receiver_.rFrameCounter == zq::FrameReceiver::WaitChecksum
-                                       ? QStringLiteral("a checksum error")
-                                       : QStringLiteral("a bad end byte");
-            inbox_.enqueue(
-                {QByteArray(reinterpret_cast<const char *>(receiver_.rBuffer), receiver_.rIndex),
-                 damage});
+            Incoming in;
+            in.kind = Incoming::Damaged;
+            in.payload =
+                QByteArray(reinterpret_cast<const char *>(receiver_.rBuffer), receiver_.rIndex);
+            in.damage = receiver_.rFrameCounter == zq::FrameReceiver::WaitChecksum
+                            ? QStringLiteral("a checksum error")
+                            : QStringLiteral("a bad end byte");
+            inbox_.enqueue(in);
         }
     };
 }
 
 bool UnitLink::open(const QString &port, int baud, QString *error) {
-    if (!port.contains(QLatin1Char('/'))) {
-        // A bare name must be one the system lists, as the start window shows them.
-        bool listed = false;
-        for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-            listed = listed || info.portName() == port;
-        if (!listed) {
-            *error =
-                QStringLiteral("no serial port named '%1'; 'zqctl ports' lists them").arg(port);
-            return false;
-        }
+    const QString path = portDevicePath(port);
+    if (path.isEmpty()) {
+        *error = QStringLiteral("no serial port named '%1'; 'zqctl ports' lists them").arg(port);
+        return false;
     }
-    port_.setPortName(port);
+    port_.setPortName(path);
     port_.setBaudRate(baud);
     port_.setDataBits(QSerialPort::Data8);
     port_.setParity(QSerialPort::NoParity);
@@ -113,6 +164,11 @@ bool UnitLink::open(const QString &port, int baud, QString *error) {
     port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!port_.open(QIODevice::ReadWrite)) {
         *error = QStringLiteral("cannot open %1: %2").arg(port, port_.errorString());
+        if (port_.error() == QSerialPort::PermissionError)
+            *error += QStringLiteral("; if no other program is using the port, add yourself to "
+                                     "the dialout group with 'sudo adduser %1 dialout', then log "
+                                     "in again")
+                          .arg(userName());
         return false;
     }
     // What came before the port was opened answers nothing of this run (a
@@ -130,22 +186,28 @@ void UnitLink::logFrame(char direction, const QByteArray &bytes, const QString &
     log_->line(text);
 }
 
-bool UnitLink::portFailed(const QString &what) {
+UnitLink::Incoming UnitLink::portFailed(const QString &what) {
     portError_ = what + QStringLiteral(": ") + port_.errorString();
-    return false;
+    Incoming in;
+    in.kind = Incoming::PortFailed;
+    return in;
 }
 
 bool UnitLink::send(const QByteArray &payload) {
     const QByteArray frame = zq::buildFrame(payload, false);
     logFrame('>', frame);
-    if (!port_.isOpen() || port_.write(frame) != frame.size())
-        return portFailed(QStringLiteral("writing failed"));
+    if (!port_.isOpen() || port_.write(frame) != frame.size()) {
+        portFailed(QStringLiteral("writing failed"));
+        return false;
+    }
     // The port keeps written bytes until its notifier fires, and there is no
     // event loop here: hand them to the driver now.
     port_.flush();
     while (port_.bytesToWrite() > 0) {
-        if (!port_.waitForBytesWritten(kWriteWaitMs))
-            return portFailed(QStringLiteral("writing failed"));
+        if (!port_.waitForBytesWritten(kWriteWaitMs)) {
+            portFailed(QStringLiteral("writing failed"));
+            return false;
+        }
     }
     bytesWritten_ += frame.size();
     return true;
@@ -166,27 +228,26 @@ void UnitLink::take(const QByteArray &bytes) {
     }
 }
 
-UnitLink::Arrival UnitLink::await(int code, int waitMs) {
+void UnitLink::dropInput() {
+    if (port_.isOpen()) {
+        take(port_.readAll()); // logged, then dropped with the rest
+        port_.clear(QSerialPort::Input);
+    }
+    if (log_ && !logPending_.isEmpty())
+        logFrame('<', logPending_, QStringLiteral("dropped"));
+    logPending_.clear();
+    receiver_.reset();
+    inbox_.clear();
+}
+
+UnitLink::Incoming UnitLink::next(int waitMs) {
     QElapsedTimer clock;
     clock.start();
     for (;;) {
-        while (!inbox_.isEmpty()) {
-            const Frame frame = inbox_.dequeue();
-            const bool paired = !frame.payload.isEmpty() && quint8(frame.payload[0]) == code;
-            if (paired && frame.damage.isEmpty())
-                return {Heard::Answer, frame.payload, QString()};
-            if (paired)
-                return {Heard::Unreadable, frame.payload, frame.damage};
-            if (frame.damage.isEmpty()) {
-                ++reports_;
-                if (onReport)
-                    onReport(frame.payload);
-            }
-        }
-        if (!port_.isOpen()) {
-            portFailed(QStringLiteral("the port closed"));
-            return {Heard::PortFailed, {}, portError_};
-        }
+        if (!inbox_.isEmpty())
+            return inbox_.dequeue();
+        if (!port_.isOpen())
+            return portFailed(QStringLiteral("the port closed"));
         if (port_.bytesAvailable() > 0) {
             take(port_.readAll());
             continue;
@@ -196,10 +257,8 @@ UnitLink::Arrival UnitLink::await(int code, int waitMs) {
             return {};
         if (!port_.waitForReadyRead(int(left))) {
             const QSerialPort::SerialPortError error = port_.error();
-            if (error != QSerialPort::NoError && error != QSerialPort::TimeoutError) {
-                portFailed(QStringLiteral("reading failed"));
-                return {Heard::PortFailed, {}, portError_};
-            }
+            if (error != QSerialPort::NoError && error != QSerialPort::TimeoutError)
+                return portFailed(QStringLiteral("reading failed"));
             port_.clearError();
         }
     }

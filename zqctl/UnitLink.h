@@ -1,10 +1,9 @@
 #pragma once
 // zqctl's end of the serial line to one unit: the port, the frame receiver and
-// the --log file. One payload goes out at a time, and the call waits for the
-// answer that repeats its code; whatever else the unit sends meanwhile (its own
-// error reports, a late answer) is handed to onReport and never taken for the
-// answer. After a frame, checksum or end-byte error the receiver is reset at
-// once, so the next frame is read.
+// the --log file. It sends a payload and hands over the frames that come, one
+// at a time; which of them answers what is the session's business (Session.h),
+// which owns the link and is the only one to use it. After a frame, checksum
+// or end-byte error the receiver is reset at once, so the next frame is read.
 //
 // The calls block (the port's own waits, no event loop), so a command reads as
 // a plain sequence of send and wait, and each unit of a multi-unit run can
@@ -30,32 +29,43 @@ namespace zqctl {
 // multi-unit run, so lines are written under a lock.
 class FrameLog {
 public:
+    // Refuses anything but a regular file: a FIFO would hold zqctl up before
+    // anything is sent, and a device is not a log.
     bool open(const QString &path, QString *error);
     bool isOpen() const { return file_.isOpen(); }
     void line(const QString &text);
+    // Told once, at the first line that cannot be written; the log is then closed.
+    std::function<void(const QString &why)> onFailure;
 
 private:
     std::mutex mutex_;
     QFile file_;
+    QString path_;
 };
 
 // Diagnostics of the libraries go to the log when there is one; warnings to
 // standard error. Standard output stays for answers alone.
 void installMessageHandler(FrameLog *log);
 
+// The device a --port names: a device path as given, or the path of a port
+// name from the system's list; empty when the name is not listed.
+QString portDevicePath(const QString &port);
+// What tells one device from another whatever path names it (a symlink, a
+// by-id path, "/dev//pts/./3"); empty when the path cannot be looked at.
+QString deviceIdentity(const QString &devicePath);
+
 class UnitLink {
 public:
-    // What ended a wait for an answer.
-    enum class Heard {
-        Answer,     // the paired answer, in `payload`
-        Unreadable, // a frame with the right code came damaged; `why` says how
-        Nothing,    // the wait ran out
-        PortFailed, // see portError()
-    };
-    struct Arrival {
-        Heard heard = Heard::Nothing;
+    // What came from the unit.
+    struct Incoming {
+        enum Kind {
+            Frame,      // a sound frame: `payload`
+            Damaged,    // a whole frame, damaged at its end: `payload`, `damage` says how
+            Nothing,    // the wait ran out
+            PortFailed, // see portError()
+        } kind = Nothing;
         QByteArray payload;
-        QString why;
+        QString damage;
     };
 
     // `logPrefix` starts each of this link's log lines (the port, with several units).
@@ -66,25 +76,20 @@ public:
 
     // Frames `payload` (no checksum, as the windows send it) and writes it.
     bool send(const QByteArray &payload);
-    // Waits up to `waitMs` for the next frame whose code is `code`. Frames with
-    // other codes go to onReport on the way; -1 waits for none of them.
-    Arrival await(int code, int waitMs);
-
-    // Every well-formed frame that was not the awaited answer.
-    std::function<void(const QByteArray &payload)> onReport;
+    // The next frame, within `waitMs` (0: only what has come already).
+    Incoming next(int waitMs);
+    // Part of a frame has come and the rest is awaited.
+    bool midFrame() const { return receiver_.rFrameCounter != zq::FrameReceiver::WaitStart1; }
+    // Drops what the port holds and any frame begun.
+    void dropInput();
 
     qint64 lineBytes() const { return bytesWritten_ + bytesRead_; } // both directions
-    int reports() const { return reports_; }
     QString portError() const { return portError_; }
 
 private:
-    struct Frame {
-        QByteArray payload;
-        QString damage; // empty for a sound frame
-    };
     void take(const QByteArray &bytes);
     void logFrame(char direction, const QByteArray &bytes, const QString &note = QString());
-    bool portFailed(const QString &what);
+    Incoming portFailed(const QString &what);
 
     FrameLog *log_;
     const QString logPrefix_;
@@ -93,10 +98,9 @@ private:
     zq::FrameReceiver::Sink sink_;
     bool resetReceiver_ = false;
     QByteArray logPending_; // bytes of the frame being received, for the log
-    QQueue<Frame> inbox_;
+    QQueue<Incoming> inbox_;
     qint64 bytesWritten_ = 0;
     qint64 bytesRead_ = 0;
-    int reports_ = 0;
     QString portError_;
 };
 

@@ -8,6 +8,7 @@
 #include "ConsoleRun.h"
 #include "ExitCode.h"
 #include "Session.h"
+#include "Stop.h"
 
 #include <memory>
 #include <mutex>
@@ -25,6 +26,24 @@ struct Plan {
     BootPlan boot;
 };
 
+// Two --port options that name one device (a symlink, a by-id path,
+// "/dev//pts/./3") would have two threads drive one unit.
+bool checkDistinctDevices(const QStringList &ports, Output &out) {
+    QMap<QString, QString> portOf; // device identity -> the first port that named it
+    for (const QString &port : ports) {
+        const QString identity = deviceIdentity(portDevicePath(port));
+        if (identity.isEmpty())
+            continue; // the unit's own run says why it cannot be opened
+        if (portOf.contains(identity)) {
+            out.complain(QStringLiteral("--port %1 and --port %2 are the same device")
+                             .arg(portOf.value(identity), port));
+            return false;
+        }
+        portOf.insert(identity, port);
+    }
+    return true;
+}
+
 UnitSummary runUnit(const Invocation &inv, const Plan &plan, const QString &port, Output &out,
                     FrameLog *log) {
     QElapsedTimer clock;
@@ -32,14 +51,15 @@ UnitSummary runUnit(const Invocation &inv, const Plan &plan, const QString &port
     const bool console = inv.command->family == Family::Console;
     UnitSession session(inv, port, out, log,
                         console ? UnitSession::Texts::Console : UnitSession::Texts::Bootloader);
-    if (console) {
-        if (session.open())
-            runConsoleCommand(plan.request, session);
-    } else {
-        runBootloaderCommand(plan.boot, session);
-    }
+    // One job object per unit, running on its session.
+    const std::unique_ptr<UnitJob> job =
+        console ? consoleJob(plan.request) : bootloaderJob(plan.boot);
+    if (session.open())
+        job->run(session);
     out.endProgress();
     UnitSummary summary = session.summary();
+    if (session.stopped())
+        summary.exitCode = qMax(summary.exitCode, ExitSignalBase + stopSignal());
     summary.seconds = clock.elapsed() / kMsPerSecond;
     return summary;
 }
@@ -48,14 +68,20 @@ UnitSummary runUnit(const Invocation &inv, const Plan &plan, const QString &port
 
 int runOnUnits(const Invocation &inv, Screen &screen, FrameLog *log) {
     Output main(screen);
+    if (!checkDistinctDevices(inv.ports, main))
+        return ExitUsage;
     Plan plan;
     const int refused = inv.command->family == Family::Console
                             ? prepareConsoleCommand(inv, main, &plan.request)
                             : prepareBootloaderCommand(inv, main, &plan.boot);
     if (refused != ExitOk)
         return refused;
-    if (inv.ports.size() == 1)
-        return runUnit(inv, plan, inv.ports.first(), main, log).exitCode;
+    installStopSignals();
+    if (inv.ports.size() == 1) {
+        const int status = runUnit(inv, plan, inv.ports.first(), main, log).exitCode;
+        endByStopSignal();
+        return status;
+    }
 
     // Each unit on a thread of its own: its link blocks in the port's waits, and
     // the threads share only the screen and the log, both behind locks. Each
@@ -82,17 +108,14 @@ int runOnUnits(const Invocation &inv, Screen &screen, FrameLog *log) {
         thread->wait();
     std::lock_guard<std::mutex> lock(summariesMutex);
     if (screen.json()) {
-        for (int i = 0; i < count; ++i) {
-            QJsonObject object = summaryJson(summaries[i]);
-            object.insert(QStringLiteral("events"), outputs[size_t(i)]->events());
-            object.insert(QStringLiteral("complaints"),
-                          QJsonArray::fromStringList(outputs[size_t(i)]->complaints()));
+        for (int i = 0; i < count; ++i)
             screen.print(false,
-                         {QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact))});
-        }
+                         {QString::fromUtf8(QJsonDocument(outputs[size_t(i)]->closing(summaries[i]))
+                                                .toJson(QJsonDocument::Compact))});
     } else {
         screen.print(false, summaryTable(summaries));
     }
+    endByStopSignal();
     return worstExitCode(summaries);
 }
 

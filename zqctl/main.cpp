@@ -11,10 +11,14 @@
 #include "UnitLink.h"
 #include "Units.h"
 
+#include <csignal>
 #include <cstdio>
 
 int main(int argc, char *argv[]) {
     using namespace zqctl;
+    // A closed output (a pipe into `head`) must never end the work on a unit:
+    // writes to it fail instead, and Output says so once.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zqctl"));
 
@@ -33,10 +37,10 @@ int main(int argc, char *argv[]) {
     FrameLog log;
     QString error;
     if (!inv.logFile.isEmpty() && !log.open(inv.logFile, &error)) {
-        Output(screen).complain(
-            QStringLiteral("cannot write the log %1: %2").arg(inv.logFile, error));
+        Output(screen).complain(error);
         return ExitUsage;
     }
+    log.onFailure = [&screen](const QString &why) { Output(screen).complain(why); };
     installMessageHandler(log.isOpen() ? &log : nullptr);
 
     if (inv.command->family == Family::Local) {
