@@ -151,11 +151,6 @@ private slots:
         QTest::addColumn<int>("systemError");
         QTest::addColumn<QString>("text");
         const QString reason = QStringLiteral("ttyUSB0%1 (%2). ");
-        QTest::newRow("locked by another program")
-            << int(QSerialPort::PermissionError) << 0
-            << reason.arg(" is in use by another program",
-                          "Permission error while locking the device") +
-                   "Close that program, or its connection to the port, and connect again.";
         QTest::newRow("opened by another program alone")
             << int(QSerialPort::PermissionError) << EBUSY
             << reason.arg(" is in use by another program", "Device or resource busy") +

@@ -480,6 +480,8 @@ private slots:
                 return false;
             },
             3 * uart::kAnswerWaitMs));
+        qInfo("Flash reached a unit answering in %d ms, with the poll on, %lld ms after the press",
+              kDelayMs, pressed.elapsed());
         QVERIFY2(pressed.elapsed() < 6 * kDelayMs, qPrintable(QString::number(pressed.elapsed())));
         QVERIFY(!console.messageText().contains(QStringLiteral(" not sent")));
     }
