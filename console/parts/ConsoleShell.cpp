@@ -208,7 +208,7 @@ ConsoleShell::~ConsoleShell() {
 }
 
 void ConsoleShell::placeColumns(const ScrolledControlColumn &controls) const {
-    // With large text the column is wider than its documented minimum: the
+    // With large text the column is wider than its usual minimum: the
     // scroll area widens with it, so that it only ever scrolls up and down.
     QWidget *contents = controls.scrollAreaWidgetContents;
     contents->ensurePolished();
