@@ -11,9 +11,14 @@
 #include <QSerialPort>
 #include <QVBoxLayout>
 
+#include <cerrno>
+#include <pwd.h>
+#include <unistd.h>
+
 #include "BootloaderWindow.h"
 #include "MainWindow.h"
 #include "PortSettings.h"
+#include "ScreenFit.h"
 #include "WindowChrome.h"
 
 namespace {
@@ -21,20 +26,62 @@ constexpr int kListBoxMinWidth = 150;
 constexpr int kLayoutSpacing = 6;
 constexpr int kLayoutMargin = 11;
 
-// Why a connection failed, in the port's own words, with what to do where
-// the user can do something about it.
-QString failureReason(bool havePort, const QSerialPort &port) {
+// QSerialPort gives the system's error only as text: find the errno it came from.
+int systemErrorOf(const QString &text) {
+    for (int code : {EACCES, EPERM, EBUSY, ENOTTY, EIO})
+        if (text == qt_error_string(code))
+            return code;
+    return 0;
+}
+
+// The user's own name, also in a root shell where $USER is root.
+QString realUserName() {
+    if (const passwd *entry = ::getpwuid(::getuid()))
+        return QString::fromLocal8Bit(entry->pw_name);
+    return qEnvironmentVariable("USER");
+}
+
+ConnectionFailure failureOf(bool havePort, const QSerialPort &port) {
+    ConnectionFailure f;
     if (!havePort)
-        return QStringLiteral("No port is chosen: connect the unit's serial adapter, then press "
-                              "\"Scan Port\" and choose its port.");
-    QString reason = port.portName() + QStringLiteral(": ") + port.errorString();
-    if (port.error() == QSerialPort::PermissionError)
-        reason += QStringLiteral(
-            "\n\nIf no other program is using the port, your user must belong to the dialout "
-            "group: run \"adduser $USER dialout\" as root, then log out and in again.");
-    return reason;
+        return f;
+    f.portName = port.portName();
+    f.error = port.error();
+    f.errorText = port.errorString();
+    f.systemError = systemErrorOf(f.errorText);
+    f.userName = realUserName();
+    return f;
 }
 } // namespace
+
+QString connectionFailureText(const ConnectionFailure &f) {
+    if (f.portName.isEmpty())
+        return QStringLiteral("No port is chosen: connect the unit's serial adapter, then press "
+                              "\"Scan Port\" and choose its port.");
+    const QString port = f.portName;
+    const QString said = QStringLiteral(" (%1). ").arg(f.errorText);
+    // Another program holds the port: its lock file, or the port opened for
+    // it alone. Membership of dialout would not help.
+    if (f.systemError == EBUSY || (f.error == QSerialPort::PermissionError &&
+                                   f.systemError != EACCES && f.systemError != EPERM))
+        return port + QStringLiteral(" is in use by another program") + said +
+               QStringLiteral("Close that program, or its connection to the port, and connect "
+                              "again.");
+    if (f.systemError == EACCES || f.systemError == EPERM)
+        return port + QStringLiteral(": ") + f.errorText +
+               QStringLiteral(".\n\nOnly members of the dialout group may use a serial port. "
+                              "Add yourself to the group and log in again:\n\n    sudo adduser "
+                              "%1 dialout")
+                   .arg(f.userName);
+    if (f.systemError == ENOTTY)
+        return port + QStringLiteral(" is not a serial port") + said +
+               QStringLiteral("Choose the unit's serial port and connect again.");
+    if (f.systemError == EIO)
+        return port + QStringLiteral(" does not respond") + said +
+               QStringLiteral("Unplug the serial adapter and plug it in again, press \"Scan "
+                              "Port\" and connect again.");
+    return port + QStringLiteral(": ") + f.errorText;
+}
 
 ConnectionWindow::ConnectionWindow(QWidget *parent, Choices choices) : QMainWindow(parent) {
     main_window = new QWidget;
@@ -65,6 +112,7 @@ ConnectionWindow::ConnectionWindow(QWidget *parent, Choices choices) : QMainWind
     main_window->setWindowTitle(windowTitle_);
     main_window->show();
     main_window->setFixedSize(main_window->sizeHint());
+    zq::ui::fitToScreen(main_window);
 
     port = new QSerialPort;
 }
@@ -129,9 +177,12 @@ void ConnectionWindow::buildButtonColumn(Choices choices) {
     interfaceWindow_radioButton->setChecked(choices == Choices::ConsoleOnly);
     // In the consoles the firmware window is reached only by unchecking the
     // console choice, which no control offers: this second choice stays hidden.
+    // Nothing shows it before it has a parent: it would flash up as a window
+    // of its own. It appears with the start window.
     bootloaderWindow_radioButton = new QRadioButton(QStringLiteral("Bootloader Window"));
     bootloaderWindow_radioButton->setChecked(choices == Choices::FirmwareFirst);
-    bootloaderWindow_radioButton->setHidden(choices == Choices::ConsoleOnly);
+    if (choices == Choices::ConsoleOnly)
+        bootloaderWindow_radioButton->hide();
     hLine22 = zq::ui::line(QFrame::HLine, QStringLiteral("hLine22"));
     connection_button = new QPushButton(QStringLiteral("Connection"));
     connection_button->setObjectName(QStringLiteral("connection_button"));
@@ -139,6 +190,9 @@ void ConnectionWindow::buildButtonColumn(Choices choices) {
     defaultConnection_button = new QPushButton(QStringLiteral("Default Connection"));
     defaultConnection_button->setObjectName(QStringLiteral("defaultConnection_button"));
     defaultConnection_button->setEnabled(false);
+    // Return presses the focused button, as Space does.
+    for (QPushButton *button : {scanPort_button, connection_button, defaultConnection_button})
+        button->setAutoDefault(true);
 
     for (QWidget *w : {static_cast<QWidget *>(scanPort_button), static_cast<QWidget *>(hLine21),
                        static_cast<QWidget *>(interfaceWindow_radioButton),
@@ -189,7 +243,7 @@ void ConnectionWindow::connectWith(const PortSettings &settings) {
     if (!havePort || !port->open(QIODevice::ReadWrite)) {
         qDebug().noquote() << "Connection to " + (havePort ? port->portName() : QString()) +
                                   " failed";
-        connectionFailedNotice(failureReason(havePort, *port));
+        connectionFailedNotice(connectionFailureText(failureOf(havePort, *port)));
         return;
     }
     qDebug().noquote() << "Connection to " + port->portName() + " OK";

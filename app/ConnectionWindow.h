@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QSerialPort>
 #include <QSerialPortInfo>
 
 #include <functional>
@@ -15,9 +16,19 @@ class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QRadioButton;
-class QSerialPort;
 class QVBoxLayout;
 struct PortSettings;
+
+// What is known about a port that did not open.
+struct ConnectionFailure {
+    QString portName; // empty: no port was chosen
+    QSerialPort::SerialPortError error = QSerialPort::NoError;
+    QString errorText;   // the port's own words
+    int systemError = 0; // the errno behind errorText, where one is
+    QString userName;    // who runs the program
+};
+// Why the connection failed, with what to do where the user can do something.
+QString connectionFailureText(const ConnectionFailure &failure);
 
 class ConnectionWindow : public QMainWindow {
     Q_OBJECT

@@ -387,6 +387,13 @@ QString receivedLogLine(const QString &prefix, const quint8 *data, int length) {
     return line;
 }
 
+QString receivedLogGapLine(const QString &prefix, int payloads, const QDateTime &since,
+                           const QString &reason) {
+    return prefix + QStringLiteral(": not logged: %1 payloads received from %2 on (%3)")
+                        .arg(payloads)
+                        .arg(since.toString(Qt::TextDate), reason);
+}
+
 QString timeStampPrefix(const QDateTime &now) {
     return QStringLiteral("=> ") + now.toString(Qt::TextDate);
 }

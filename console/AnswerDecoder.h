@@ -40,6 +40,11 @@ QString formatVoltage(int counts);
 
 // The ReceivedMessages.txt line of a payload, without its line end.
 QString receivedLogLine(const QString &prefix, const quint8 *data, int length);
+// The ReceivedMessages.txt line, without its line end, that marks where
+// `payloads` payloads from `since` on could not be written, and why. It
+// holds no "|", so that it cannot be read as a payload.
+QString receivedLogGapLine(const QString &prefix, int payloads, const QDateTime &since,
+                           const QString &reason);
 
 // "=> " and the local date and time in text-date form, taken once per payload.
 QString timeStampPrefix(const QDateTime &now);

@@ -74,6 +74,23 @@ int uart::queuedCount() const {
     return uartQueue.size();
 }
 
+bool uart::isIdle() const {
+    std::lock_guard<std::mutex> lock(queueMutex);
+    return !inFlight && uartQueue.isEmpty();
+}
+
+bool uart::isPortLost() const {
+    std::lock_guard<std::mutex> lock(queueMutex);
+    return portGone;
+}
+
+qint64 uart::msSinceSent() const {
+    std::lock_guard<std::mutex> lock(queueMutex);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 sentAt)
+        .count();
+}
+
 // Takes the first entry and frames it; the frame is then in flight until its
 // answer, a reset or the answer deadline. An empty entry is taken and dropped
 // (an empty frame comes back): it is never framed.
@@ -85,8 +102,8 @@ QByteArray uart::takeNextFrameLocked(bool *wakeLinkThread) {
     if (count == 0)
         return QByteArray();
     inFlight = true;
-    answerDeadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(answerWaitMs.load());
+    sentAt = std::chrono::steady_clock::now();
+    answerDeadline = sentAt + std::chrono::milliseconds(answerWaitMs.load());
     *wakeLinkThread = linkThreadIdle;
     return QByteArray(reinterpret_cast<const char *>(frame), count);
 }
@@ -140,6 +157,7 @@ void uart::run() {
 
 void uart::resetUartQueue() {
     frames.reset();
+    readFault = ReadFault::None;
     {
         std::lock_guard<std::mutex> lock(queueMutex);
         for (const UartPayload &entry : qAsConst(uartQueue))
@@ -157,11 +175,13 @@ void uart::answerWaitEnded() {
             return;
     }
     emit answerMissed();
+    emit answerLost(readFault, msSinceSent());
     emit lineFreed();
     sendNextIfIdle();
 }
 
 void uart::deliverPayload(quint8 length, quint8 *buffer) {
+    readFault = ReadFault::None;
     emit receivedData(length, buffer);
     {
         // After the handlers have returned: the line is free. The link thread
@@ -211,9 +231,41 @@ void uart::readFrame() {
     failuresInARow = 0;
     zq::FrameReceiver::Sink sink;
     sink.payload = [this](quint8 length, quint8 *buffer) { deliverPayload(length, buffer); };
-    sink.diagnostic = [](const QString &line) { qDebug().noquote() << line; };
-    if (!frames.feed(bytes, sink))
-        emit receivedFrameError();
+    sink.diagnostic = [this](const QString &line) {
+        noteReadFault();
+        qDebug().noquote() << line;
+    };
+    if (frames.feed(bytes, sink))
+        return;
+    // Edition 1: the reset that follows ends the frame in flight unanswered.
+    noteReadFault();
+    bool frameInFlight = false;
+    {
+        std::lock_guard<std::mutex> lock(queueMutex);
+        frameInFlight = inFlight;
+    }
+    if (frameInFlight)
+        emit answerLost(readFault, msSinceSent());
+    emit receivedFrameError();
+}
+
+// Called where the receiver met a wrong byte; its state tells which. Noise
+// does not hide a worse fault seen since the last answer.
+void uart::noteReadFault() {
+    ReadFault fault = ReadFault::Noise;
+    switch (frames.rFrameCounter) {
+    case zq::FrameReceiver::WaitChecksum:
+        fault = ReadFault::Checksum;
+        break;
+    case zq::FrameReceiver::WaitEnd:
+    case zq::FrameReceiver::Stopped:
+        fault = ReadFault::EndByte;
+        break;
+    default:
+        break;
+    }
+    if (fault != ReadFault::Noise || readFault == ReadFault::None)
+        readFault = fault;
 }
 
 void uart::writeUart(const QByteArray &frame) {

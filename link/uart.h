@@ -42,6 +42,10 @@ public:
     // mean the device is gone even without a resource error.
     static constexpr int kFailuresForLoss = 3;
 
+    // What spoilt bytes read from the port: bytes outside a frame (noise), a
+    // payload whose checksum does not match, a frame without its end byte.
+    enum class ReadFault { None, Noise, Checksum, EndByte };
+
     // `edition` selects the unit generation's link habits: editions 4 and 5
     // print every frame sent; edition 1 drops a bad batch and resets the link.
     explicit uart(QSerialPort *port, int edition = 5);
@@ -55,6 +59,10 @@ public:
     bool enqueuePayload(UartPayload entry);
     // Entries waiting to be sent.
     int queuedCount() const;
+    // No frame in flight and no entry waiting.
+    bool isIdle() const;
+    // The device went away (portLost): every entry is dropped from then on.
+    bool isPortLost() const;
 
     // Changes the answer wait of every link in the process. The programs keep
     // kAnswerWaitMs; only tests shorten it.
@@ -78,6 +86,11 @@ signals:
     // The frame in flight got no answer within the answer wait; lineFreed
     // follows (GUI thread).
     void answerMissed();
+    // The frame in flight will get no readable answer: its answer wait ran out
+    // (right after answerMissed), or in edition 1 a bad frame reset the link.
+    // `fault` is what spoilt the bytes read since the last answer (None:
+    // nothing came); `sentMsAgo` is how long ago the frame went out.
+    void answerLost(uart::ReadFault fault, qint64 sentMsAgo);
     // The device went away (an adapter pulled, a pseudo-terminal closed): the
     // port is closed and nothing more is sent; right after this the queue is
     // emptied (queueCleared). `reason` is the port's own error text. Once.
@@ -100,6 +113,8 @@ private slots:
 
 private:
     void deliverPayload(quint8 length, quint8 *buffer);
+    void noteReadFault();
+    qint64 msSinceSent() const;
     void losePort(const QString &reason);
     QByteArray takeNextFrameLocked(bool *wakeLinkThread);
 
@@ -107,6 +122,10 @@ private:
     const int edition;
     zq::FrameReceiver frames;
     int failuresInARow = 0; // GUI thread
+    // What spoilt the bytes read since the last payload was delivered or the
+    // receiver was reset (GUI thread). A receiver stopped by a bad end byte or
+    // held by a checksum mismatch keeps it until the reset.
+    ReadFault readFault = ReadFault::None;
 
     // Standard (pthread-based) locks rather than QMutex, so that the thread
     // sanitizer sees every hand-off between the GUI thread and the link's thread.
@@ -118,6 +137,7 @@ private:
     bool inFlight = false;
     bool portGone = false; // set (GUI thread) once the device went away
     std::chrono::steady_clock::time_point answerDeadline;
+    std::chrono::steady_clock::time_point sentAt; // of the frame in flight
     // The link thread waits with no deadline: a new frame in flight must wake
     // it. Otherwise it wakes at its last deadline and finds the new one itself,
     // so a busy line costs no wake-ups.

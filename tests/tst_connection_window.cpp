@@ -11,6 +11,7 @@
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
+#include <cerrno>
 #include <termios.h>
 
 #include "BootloaderWindow.h"
@@ -24,6 +25,21 @@
 #define REQUIRE_LISTED_PORT()                                                                      \
     if (!portListed)                                                                               \
     QSKIP(listed_port::kSkipReason)
+
+// Records the object names of the windows that are shown.
+class RecordShown : public QObject {
+public:
+    explicit RecordShown(QStringList *names) : names_(names) {}
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (event->type() == QEvent::Show && widget && widget->isWindow())
+            *names_ << widget->objectName();
+        return false;
+    }
+
+private:
+    QStringList *names_;
+};
 
 class TestConnectionWindow : public QObject {
     Q_OBJECT
@@ -112,9 +128,9 @@ private slots:
         QVERIFY(reason.startsWith("No port is chosen"));
     }
 
-    // A port that cannot be opened says why; refused access points to the
-    // dialout group (here the port is held by another opener in this process).
-    void refusedPortGivesReasonAndHint() {
+    // A port held by another program is said to be busy, without the dialout
+    // advice that would not help.
+    void busyPortIsToldAsBusy() {
         REQUIRE_LISTED_PORT();
         QSerialPort holder;
         holder.setPortName(QStringLiteral("/dev/ttyS0"));
@@ -124,15 +140,70 @@ private slots:
         w.connectionFailedNotice = [&](const QString &why) { reason = why; };
         chooseListedPort(w);
         child<QPushButton>(w, "defaultConnection_button")->click();
-        QVERIFY2(reason.startsWith("ttyS0: ") && reason.contains("adduser $USER dialout"),
+        QVERIFY2(reason.startsWith("ttyS0 is in use by another program (") &&
+                     !reason.contains("dialout"),
                  qPrintable(reason));
         QVERIFY(w.topLevel()->isVisible());
+    }
+
+    void failureTexts_data() {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<int>("systemError");
+        QTest::addColumn<QString>("text");
+        const QString reason = QStringLiteral("ttyUSB0%1 (%2). ");
+        QTest::newRow("opened by another program alone")
+            << int(QSerialPort::PermissionError) << EBUSY
+            << reason.arg(" is in use by another program", "Device or resource busy") +
+                   "Close that program, or its connection to the port, and connect again.";
+        QTest::newRow("no access")
+            << int(QSerialPort::PermissionError) << EACCES
+            << QString("ttyUSB0: Permission denied.\n\nOnly members of the dialout group may use "
+                       "a serial port. Add yourself to the group and log in again:\n\n    sudo "
+                       "adduser alice dialout");
+        QTest::newRow("not a serial port")
+            << int(QSerialPort::UnknownError) << ENOTTY
+            << reason.arg(" is not a serial port", "Inappropriate ioctl for device") +
+                   "Choose the unit's serial port and connect again.";
+        QTest::newRow("input/output error")
+            << int(QSerialPort::UnknownError) << EIO
+            << reason.arg(" does not respond", "Input/output error") +
+                   "Unplug the serial adapter and plug it in again, press \"Scan Port\" and "
+                   "connect again.";
+    }
+    void failureTexts() {
+        QFETCH(int, error);
+        QFETCH(int, systemError);
+        ConnectionFailure failure;
+        failure.portName = QStringLiteral("ttyUSB0");
+        failure.error = QSerialPort::SerialPortError(error);
+        failure.systemError = systemError;
+        failure.errorText = systemError
+                                ? qt_error_string(systemError)
+                                : QStringLiteral("Permission error while locking the device");
+        failure.userName = QStringLiteral("alice");
+        QTEST(connectionFailureText(failure), "text");
+    }
+
+    // Return presses the focused button.
+    void returnScansPorts() {
+        ConnectionWindow w;
+        QApplication::setActiveWindow(w.topLevel());
+        auto *scan = child<QPushButton>(w, "scanPort_button");
+        scan->setFocus();
+        QTest::keyClick(scan, Qt::Key_Return);
+        QVERIFY(child<QPushButton>(w, "connection_button")->isEnabled());
     }
 
     // The firmware program's start window offers both windows, the firmware
     // one selected, and a connection opens it on the port.
     void firmwareChoiceOpensFirmwareWindow() {
+        // No widget of the start window shows before it is in the window.
+        QStringList shownAlone;
+        RecordShown shown(&shownAlone);
+        qApp->installEventFilter(&shown);
         ConnectionWindow w(nullptr, ConnectionWindow::Choices::FirmwareFirst);
+        qApp->removeEventFilter(&shown);
+        QCOMPARE(shownAlone, QStringList{"main_window"});
         QRadioButton *console = choice(w, QStringLiteral("Interface Window"));
         QRadioButton *firmware = choice(w, QStringLiteral("Bootloader Window"));
         QVERIFY(console && firmware);

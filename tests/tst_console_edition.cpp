@@ -3,6 +3,9 @@
 // against the simulated unit. Built once per edition against its MainWindow.
 #include "tst_console_window_support.h"
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace console_test;
 
 namespace {
@@ -168,7 +171,8 @@ private slots:
         }
     }
 
-    // A save that did not reach Messages.txt whole keeps the messages and says why.
+    // A save that did not reach Messages.txt whole keeps the messages, leaves
+    // the file as it was and says why.
     void saveFailureKeepsMessages_data() {
         QTest::addColumn<QString>("inTheWay"); // what stands at Messages.txt
         QTest::addColumn<QString>("reason");
@@ -176,15 +180,38 @@ private slots:
                                           << "Is a directory";
         QTest::newRow("disk full") << "/dev/full"
                                    << "No space left on device";
+        // Room for a part of the block only: the file fills in the middle.
+        QTest::newRow("fills mid-write") << "a size limit"
+                                         << "File too large";
     }
     void saveFailureKeepsMessages() {
         QFETCH(QString, inTheWay);
         QFETCH(QString, reason);
         ScriptedConsole console;
-        QVERIFY(inTheWay == "a folder" ? QDir().mkdir("Messages.txt")
-                                       : QFile::link(inTheWay, "Messages.txt"));
+        const QByteArray earlier("kept\n");
+        if (inTheWay == "a folder") {
+            QVERIFY(QDir().mkdir("Messages.txt"));
+        } else if (inTheWay == "/dev/full") {
+            QVERIFY(QFile::link(inTheWay, "Messages.txt"));
+        } else {
+            QFile file("Messages.txt");
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(earlier) == earlier.size());
+        }
         console.messages()->setPlainText("first\nsecond");
+        rlimit unlimited{};
+        ::getrlimit(RLIMIT_FSIZE, &unlimited);
+        const rlimit room{rlim_t(earlier.size() + 5), unlimited.rlim_max};
+        if (inTheWay == "a size limit") {
+            ::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead
+            QCOMPARE(::setrlimit(RLIMIT_FSIZE, &room), 0);
+        }
         console.run("Save/Clear Messages");
+        ::setrlimit(RLIMIT_FSIZE, &unlimited);
+        if (inTheWay == "a size limit") {
+            QFile file("Messages.txt");
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), earlier);
+        }
         QFile::remove("Messages.txt");
         QDir().rmdir("Messages.txt");
         const QString text = console.messageText();
@@ -206,9 +233,22 @@ private slots:
         QTRY_VERIFY(console.messageText().count("=> ") >= 2); // the flash answer shown
         QDir().rmdir("ReceivedMessages.txt");
         QCOMPARE(console.messageText().count(" : Received payloads are not logged: "), 1);
+        // Logging resumes with a mark of the gap.
+        console.run("Flash");
+        console.sent(1);
+        QFile log("ReceivedMessages.txt");
+        QTRY_VERIFY(log.exists());
+        QVERIFY(log.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QStringList lines = QString::fromUtf8(log.readAll()).split('\n');
+        QCOMPARE(lines.size(), 3);
+        QVERIFY2(lines.at(0).contains(": not logged: 2 payloads received from ") &&
+                     lines.at(0).endsWith(" on (Is a directory)"),
+                 qPrintable(lines.at(0)));
+        QVERIFY(lines.at(1).endsWith(": 4|0|"));
     }
 
-    // The adapter pulled: said at once, the port closed, "Disconnect" still works.
+    // The adapter pulled: said at once, the port closed, a command pressed
+    // afterwards is said not to be sent, "Disconnect" still works.
     void lostPortIsTold() {
         ScriptedConsole console;
         const QString name = console.port.portName();
@@ -217,9 +257,59 @@ private slots:
         QVERIFY(console.messageText().endsWith(
             "; choose Disconnect in the ZQ menu to go back to the start window\n"));
         QVERIFY(!console.port.isOpen());
+        console.run("Flash");
+        QVERIFY(console.messageText().endsWith(" : Command not sent: serial port " + name +
+                                               " is lost; choose Disconnect in the ZQ menu to go "
+                                               "back to the start window\n"));
         QSignalSpy closed(console.window.get(), &MainWindow::mwClosed);
         console.trigger("actionDisconnect");
         QCOMPARE(closed.count(), 1);
+    }
+
+    // Two commands in a row without a readable answer are said once, with
+    // what went wrong; the next answer read is said once too.
+    void troubledUnitIsToldOnce_data() {
+        QTest::addColumn<QByteArray>("answer"); // what the unit sends for each command
+        QTest::addColumn<QString>("told");
+        QTest::addColumn<bool>("resetHint");
+        const QString unreadable = " : The unit's answers cannot be read (%1): none read since ";
+        QTest::newRow("silent") << QByteArray() << " : The unit does not answer: no answer since "
+                                << false;
+        QTest::newRow("noise") << bytes({0x55, 0x55}) << unreadable.arg("noise on the line")
+                               << false;
+        QTest::newRow("bad checksum") << bytes({0x0F, 0x0F, 2, 4, 0, 0xFF, 0x00, 0xAA})
+                                      << unreadable.arg("bad checksums") << (kEdition > 1);
+        QTest::newRow("bad end byte") << bytes({0x0F, 0x0F, 2, 4, 0, 0, 0x55})
+                                      << unreadable.arg("bad end bytes") << (kEdition > 1);
+    }
+    void troubledUnitIsToldOnce() {
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, told);
+        QFETCH(bool, resetHint);
+        constexpr int kShortWaitMs = 200;
+        uart::setAnswerWait(kShortWaitMs);
+        ScriptedConsole console;
+        const int before = console.messageText().count("=> ");
+        for (int command = 0; command < 3; ++command) {
+            console.run("Flash");
+            QCOMPARE(console.unit.readPayloads(1, kSentWaitMs).size(), 1);
+            console.unit.write(answer);
+            QTest::qWait(2 * kShortWaitMs); // the answer wait runs out
+        }
+        uart::setAnswerWait(uart::kAnswerWaitMs);
+        QString text = console.messageText();
+        QCOMPARE(text.count("=> "), before + 1);
+        QVERIFY2(text.contains(told), qPrintable(text));
+        QCOMPARE(text.endsWith(" to read again\n"), resetHint);
+
+        console.trigger("actionResetUartQueue");
+        console.run("Flash");
+        console.sent(1);
+        QTRY_VERIFY(console.messageText().count("=> ") == before + 3); // said, and the answer
+        text = console.messageText();
+        QVERIFY2(text.contains(" : The unit answers again: ") &&
+                     text.contains(" commands without a readable answer from "),
+                 qPrintable(text));
     }
 
     void flashModeSequenceTest_data() {

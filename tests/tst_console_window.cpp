@@ -5,8 +5,13 @@
 
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
+
+#include "ScreenFit.h"
 
 using namespace console_test;
 
@@ -39,6 +44,17 @@ class TestConsoleWindow : public QObject {
             }
         });
         poll->start(10);
+    }
+
+    // What a person works with: buttons, check boxes, spin boxes, lists, the message area.
+    static QList<QWidget *> controls(QWidget *top) {
+        QList<QWidget *> out;
+        for (QWidget *w : top->findChildren<QWidget *>())
+            if (w->isVisibleTo(top) &&
+                (qobject_cast<QAbstractButton *>(w) || qobject_cast<QAbstractSpinBox *>(w) ||
+                 qobject_cast<QComboBox *>(w) || qobject_cast<QTextEdit *>(w)))
+                out << w;
+        return out;
     }
 
     static QString readFile(const QString &name) {
@@ -133,6 +149,107 @@ private slots:
         QCOMPARE(boxText, QString("Wrong Password!"));
         QVERIFY(!boxHasParent);
         QVERIFY(!console.child("resetMemory_button")->isEnabled());
+    }
+
+    // A unit that does not answer: one command in flight, 26 waiting, and the
+    // next one is said not to be sent.
+    void fullQueueIsTold() {
+        ScriptedConsole console;
+        for (int press = 0; press < 1 + uart::kQueueLimit; ++press)
+            console.run("ZQ Diagnosis");
+        QVERIFY(!console.messageText().contains(" not sent"));
+        console.run("ZQ Diagnosis");
+        QCOMPARE(console.messageText().count(
+                     " : Command not sent: 26 commands already wait for the unit; wait for their "
+                     "answers, or choose Reset Uart Queue in the ZQ menu to drop them\n"),
+                 1);
+    }
+
+    // After a calibration answer the view is not scrolled to the bottom, also
+    // not by the line that says the log cannot be written.
+    void calibrationAnswerKeepsTheView() {
+        ScriptedConsole console;
+        QFile::remove("ReceivedMessages.txt");
+        QVERIFY(QDir().mkdir("ReceivedMessages.txt"));
+        console.messages()->setPlainText(QString("earlier\n").repeated(200));
+        QScrollBar *bar = console.messages()->verticalScrollBar();
+        console.unit.sendPayload(bytes({27, 25}));
+        QTRY_VERIFY(console.messageText().contains(" : Flash calibrated\n"));
+        QDir().rmdir("ReceivedMessages.txt");
+        QVERIFY(console.messageText().contains(" : Received payloads are not logged: "));
+        QVERIFY(bar->value() < bar->maximum()); // the answer's own line is below the view
+    }
+
+    // Tab visits every control once, in and out of the trigger tables, and
+    // comes back to where it began; unticked radio buttons are reached with
+    // the arrow keys from the ticked one.
+    void tabReachesEveryControl() {
+        ScriptedConsole console;
+        QApplication::setActiveWindow(console.top);
+        QWidget *first = console.messages();
+        first->setFocus();
+        QList<QWidget *> visited;
+        QWidget *focus = first;
+        for (int press = 0; press < 100 && (focus != first || visited.isEmpty()); ++press) {
+            QTest::keyClick(focus, Qt::Key_Tab);
+            focus = QApplication::focusWidget();
+            QVERIFY2(!visited.contains(focus), qPrintable(focus->objectName()));
+            visited << focus;
+        }
+        QCOMPARE(focus, first);
+        for (QWidget *control : controls(console.top)) {
+            auto *radio = qobject_cast<QRadioButton *>(control);
+            if (control->isEnabled() && !(radio && !radio->isChecked()))
+                QVERIFY2(visited.contains(control), qPrintable(control->objectName()));
+        }
+    }
+
+    void returnPressesTheFocusedButton() {
+        ScriptedConsole console;
+        QApplication::setActiveWindow(console.top);
+        QWidget *diagnosis = console.child("diagnosis_button");
+        diagnosis->setFocus();
+        QTest::keyClick(diagnosis, Qt::Key_Return);
+        QCOMPARE(console.sent(1), QList<QByteArray>{bytes({14})});
+    }
+
+    void menuOpensFromTheKeyboard_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("F10") << int(Qt::Key_F10) << int(Qt::NoModifier);
+        QTest::newRow("Alt+Z") << int(Qt::Key_Z) << int(Qt::AltModifier);
+    }
+    void menuOpensFromTheKeyboard() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        ScriptedConsole console;
+        QApplication::setActiveWindow(console.top);
+        QTest::keyClick(console.messages(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        auto *menu = console.child<QMenu>("menuZQ");
+        QTRY_VERIFY(menu->isVisible());
+        menu->close();
+    }
+
+    // On a 1366 x 768 screen with a panel the window lies on the screen, and
+    // every control can be scrolled into full view.
+    void fitsALaptopScreen() {
+        const QRect laptop(0, 0, 1366, 768 - 32);
+        const zq::ui::ScreenArea realArea = zq::ui::screenArea();
+        zq::ui::screenArea() = [laptop](const QWidget *) { return laptop; };
+        ScriptedConsole console;
+        zq::ui::screenArea() = realArea;
+        QVERIFY(laptop.contains(console.top->frameGeometry()));
+        for (QWidget *control : controls(console.top)) {
+            for (QWidget *p = control->parentWidget(); p; p = p->parentWidget()) {
+                if (auto *area = qobject_cast<QScrollArea *>(p)) {
+                    const QRect r(control->mapTo(area->widget(), QPoint(0, 0)), control->size());
+                    area->ensureVisible(r.center().x(), r.center().y(), r.width() / 2 + 1,
+                                        r.height() / 2 + 1);
+                }
+            }
+            QVERIFY2(control->visibleRegion().boundingRect() == control->rect(),
+                     qPrintable(control->objectName()));
+        }
     }
 
     void saveAppendsAndClears() {

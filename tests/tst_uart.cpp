@@ -1,8 +1,8 @@
 // The serial link against a scripted peer on a pseudo-terminal.
 #include <QtTest>
 
-#include <mutex>
 #include <QSerialPort>
+#include <mutex>
 
 #include <atomic>
 #include <memory>
@@ -206,7 +206,10 @@ private slots:
         uart::setAnswerWait(uart::kAnswerWaitMs);
         std::unique_ptr<uart> link(makeLink());
         int missed = 0;
+        QList<uart::ReadFault> lost;
         connect(link.get(), &uart::answerMissed, this, [&] { ++missed; });
+        connect(link.get(), &uart::answerLost, this,
+                [&](uart::ReadFault fault, qint64) { lost << fault; });
         send(link.get(), {1});
         send(link.get(), {2});
         QCOMPARE(pty->readPayloads(1, 1000).size(), 1);
@@ -215,6 +218,7 @@ private slots:
         QCOMPARE(pty->readPayloads(1, 7000), QList<QByteArray>{bytes({2})});
         QVERIFY(clock.elapsed() > 4500);
         QCOMPARE(missed, 1);
+        QCOMPARE(lost, QList<uart::ReadFault>{uart::ReadFault::None});
     }
 
     void sendLines_data() {
@@ -249,7 +253,10 @@ private slots:
     void editionOneResetsOnBadFrame() {
         std::unique_ptr<uart> link(makeLink(1));
         int delivered = 0;
+        QList<uart::ReadFault> lost;
         connect(link.get(), &uart::receivedData, this, [&] { ++delivered; });
+        connect(link.get(), &uart::answerLost, this,
+                [&](uart::ReadFault fault, qint64) { lost << fault; });
         for (int code : {1, 2, 3})
             send(link.get(), {code});
         QCOMPARE(pty->readPayloads(1, 1000).size(), 1);
@@ -258,6 +265,7 @@ private slots:
         QTRY_COMPARE(link->queuedCount(), 0);
         QCOMPARE(int(link->receiver().rFrameCounter), 0);
         QCOMPARE(delivered, 0); // the rest of that batch was dropped
+        QCOMPARE(lost, QList<uart::ReadFault>{uart::ReadFault::EndByte}); // the frame in flight
         QCOMPARE(pty->readPayloads(1, 400), QList<QByteArray>());
         QVERIFY(takeLog().isEmpty());
         pty->sendPayload(bytes({4, 0})); // the receiver works again

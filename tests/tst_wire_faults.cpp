@@ -480,6 +480,56 @@ private slots:
         QCOMPARE(DebugCapture::take(), QStringList());
     }
 
+    // A slow unit with the poll on: the poll never piles rounds up in the
+    // link's queue, so a pressed command reaches the unit within a few answer
+    // times, and none is dropped.
+    void slowUnitWithPoll() {
+        constexpr int kDelayMs = 700;
+        uart::setAnswerWait(uart::kAnswerWaitMs);
+        Sim sim({"--delay", QString::number(kDelayMs)}, logPath("slow.log"));
+        Console console(sim.path);
+        console.top->findChild<QCheckBox *>(QStringLiteral("updateI_checkBox"))->click();
+        // A round of four answers takes 2.8 s; the timer asks for one every second.
+        waitUntil([] { return false; }, 4000);
+        const int before = sim.received().size();
+        QElapsedTimer pressed;
+        pressed.start();
+        console.click(QStringLiteral("Flash"));
+        QVERIFY(waitUntil(
+            [&] {
+                for (const Sim::Received &r : sim.received().mid(before))
+                    if (r.payload == QLatin1String("04"))
+                        return true;
+                return false;
+            },
+            3 * uart::kAnswerWaitMs));
+        qInfo("Flash reached a unit answering in %d ms, with the poll on, %lld ms after the press",
+              kDelayMs, pressed.elapsed());
+        QVERIFY2(pressed.elapsed() < 6 * kDelayMs, qPrintable(QString::number(pressed.elapsed())));
+        QVERIFY(!console.messageText().contains(QStringLiteral(" not sent")));
+    }
+
+    // A unit that freezes with the poll on is said once to answer no more,
+    // and once to answer again when it wakes up.
+    void frozenUnitIsToldAndItsReturn() {
+        uart::setAnswerWait(300);
+        Sim sim({}, logPath("frozen.log"));
+        Console console(sim.path);
+        QVERIFY(waitUntil([&] { return receivedLog().size() == 1; }, kExchangeMs)); // the version
+        console.top->findChild<QCheckBox *>(QStringLiteral("updateI_checkBox"))->click();
+        ::kill(pid_t(sim.process.processId()), SIGSTOP);
+        const QString silent = QStringLiteral(" : The unit does not answer: no answer since ");
+        QVERIFY(waitUntil([&] { return console.messageText().contains(silent); }, kExchangeMs));
+        waitUntil([] { return false; }, 1500); // more polls go unanswered
+        ::kill(pid_t(sim.process.processId()), SIGCONT);
+        const QString back = QStringLiteral(" : The unit answers again: ");
+        QVERIFY(waitUntil([&] { return console.messageText().contains(back); }, kExchangeMs));
+        waitUntil([] { return false; }, 1000);
+        QCOMPARE(console.messageText().count(silent), 1);
+        QCOMPARE(console.messageText().count(back), 1);
+        uart::setAnswerWait(uart::kAnswerWaitMs);
+    }
+
     // The unit unplugged (its simulator killed) in the middle of a firmware
     // write through the start window: the write is abandoned and the status
     // line says how far it got, no busy loop on the dead port, "Disconnect"

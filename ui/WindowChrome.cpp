@@ -3,7 +3,10 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QWidget>
+
+#include "ScreenFit.h"
 
 namespace zq::ui {
 
@@ -17,6 +20,7 @@ QWidget *createTopLevel(const QString &title) {
     w->setObjectName(QStringLiteral("main_window"));
     w->setWindowTitle(title);
     w->setStyleSheet(QString::fromLatin1(kMenuBarStyleSheet));
+    fitToScreenWhenShown(w);
     return w;
 }
 
@@ -26,6 +30,11 @@ QMenuBar *createMenuBar(QMenu **menuZQ) {
     auto *menu = new QMenu(QStringLiteral("ZQ"), bar);
     menu->setObjectName(QStringLiteral("menuZQ"));
     bar->addMenu(menu);
+    // The menu from the keyboard: F10 as in most desktops, Alt+Z for its
+    // initial. The shortcuts work once the bar is in its window.
+    for (const QKeySequence &keys : {QKeySequence(Qt::Key_F10), QKeySequence(Qt::ALT + Qt::Key_Z)})
+        QObject::connect(new QShortcut(keys, bar), &QShortcut::activated, bar,
+                         [bar, menu] { bar->setActiveAction(menu->menuAction()); });
     *menuZQ = menu;
     return bar;
 }

@@ -17,11 +17,13 @@ namespace zq::ui {
 
 extern const char kMenuBarStyleSheet[];
 
-// A parentless top-level widget named main_window with the shared style sheet.
+// A parentless top-level widget named main_window with the shared style
+// sheet, fitted to its screen each time it is shown (ScreenFit.h).
 QWidget *createTopLevel(const QString &title);
 
 // The menu bar `menuBar` (parentless, as the layout's menu bar) with the menu
-// `menuZQ` titled "ZQ". Set it on `layout` with setMenuBar.
+// `menuZQ` titled "ZQ", opened from the keyboard by F10 or Alt+Z. Set it on
+// `layout` with setMenuBar.
 QMenuBar *createMenuBar(QMenu **menuZQ);
 
 // An action of the "ZQ" menu, owned by `owner` (the hidden QMainWindow).

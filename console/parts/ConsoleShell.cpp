@@ -10,13 +10,15 @@
 #include <QMenuBar>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
+#include <QTextCodec>
 #include <QTextEdit>
-#include <QTextStream>
 #include <QVBoxLayout>
 
 #include <optional>
 
 #include "Edition.h"
+#include "ScreenFit.h"
 #include "WidgetFactory.h"
 #include "WindowChrome.h"
 #include "ZqResources.h"
@@ -72,19 +74,27 @@ void addLogo(InformationColumn &c) {
     c.verticalLayout_3->addWidget(c.logo_label);
 }
 
-// Appends `text` to the file `name` in text mode and returns what went wrong,
-// or nothing when all of it reached the file. A block that did not arrive
-// whole is taken out again where the file allows it, so that a later attempt
-// does not leave half a block in front of the whole one.
+// Appends `text` to the file `name` and returns what went wrong, or nothing
+// when all of it reached the file. Written unbuffered in a loop, so that a
+// disk that fills in the middle gives the system's own reason; the part that
+// did arrive is cut off again, so that the file stays as it was and a later
+// attempt does not glue a cut line to a whole one.
 std::optional<QString> appendToFile(const char *name, const QString &text) {
     QFile file(QString::fromLatin1(name));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text |
+                   QIODevice::Unbuffered))
         return file.errorString();
     const qint64 sizeBefore = file.size();
-    QTextStream stream(&file);
-    stream << text;
-    stream.flush();
-    if (stream.status() == QTextStream::Ok && file.flush())
+    // The bytes a text stream would write: the locale's encoding.
+    const QByteArray bytes = QTextCodec::codecForLocale()->fromUnicode(text);
+    qint64 written = 0;
+    while (written < bytes.size()) {
+        const qint64 n = file.write(bytes.constData() + written, bytes.size() - written);
+        if (n <= 0)
+            break;
+        written += n;
+    }
+    if (written == bytes.size())
         return std::nullopt;
     const QString reason = file.errorString();
     file.resize(sizeBefore);
@@ -198,6 +208,14 @@ ConsoleShell::~ConsoleShell() {
 }
 
 void ConsoleShell::placeColumns(const ScrolledControlColumn &controls) const {
+    // With large text the column is wider than its usual minimum: the
+    // scroll area widens with it, so that it only ever scrolls up and down.
+    QWidget *contents = controls.scrollAreaWidgetContents;
+    contents->ensurePolished();
+    const int bar = controls.scrollArea->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
+                                                              controls.scrollArea);
+    controls.scrollArea->setMinimumWidth(
+        qMax(kScrollAreaMinWidthPx, contents->minimumSizeHint().width() + bar));
     main_horizontalLayout->addLayout(messages.verticalLayout_1);
     main_horizontalLayout->addWidget(controls.scrollArea);
     main_horizontalLayout->addLayout(information.verticalLayout_3);
@@ -217,17 +235,30 @@ void ConsoleShell::show() const {
     // minimum, labels with a set minimum width lose the end of their text.
     if (!editionTraits(edition).hasScrollArea)
         main_window->setFixedSize(main_window->size().expandedTo(main_window->sizeHint()));
+    zq::ui::fitToScreen(main_window);
 }
 
 void ConsoleShell::send(const QByteArray &payload) const {
-    link->enqueuePayload(makeUartPayload(payload));
+    if (link->enqueuePayload(makeUartPayload(payload)))
+        return;
+    if (link->isPortLost())
+        tell(QStringLiteral("Command not sent: serial port %1 is lost; choose Disconnect in the ZQ "
+                            "menu to go back to the start window")
+                 .arg(portName));
+    else
+        tell(QStringLiteral("Command not sent: %1 commands already wait for the unit; wait for "
+                            "their answers, or choose Reset Uart Queue in the ZQ menu to drop them")
+                 .arg(uart::kQueueLimit));
 }
 
+// A slow or silent unit answers a round more slowly than the timer asks for
+// one: queued regardless, rounds would fill the link's queue and hold up, or
+// crowd out, what the technician presses.
 void ConsoleShell::pollInformation() const {
-    if (information.updateI_checkBox->isChecked())
+    if (information.updateI_checkBox->isChecked() || !link->isIdle())
         return;
     for (const QByteArray &payload : informationPoll())
-        send(payload);
+        link->enqueuePayload(makeUartPayload(payload));
 }
 
 void ConsoleShell::setPollPeriod(int seconds) const {
@@ -245,18 +276,20 @@ void ConsoleShell::saveMessages() const {
              .arg(absolutePath(kMessagesFile), *failure));
 }
 
-void ConsoleShell::tell(const QString &text) const {
+void ConsoleShell::tell(const QString &text, bool scrollToBottom) const {
     QTextCursor end(messages.messages_textEdit->document());
     end.movePosition(QTextCursor::End);
     const bool onALineOfItsOwn = end.atBlockStart();
     end.insertText((onALineOfItsOwn ? QString() : QStringLiteral("\n")) +
                    timeStampPrefix(QDateTime::currentDateTime()) + QStringLiteral(" : ") + text +
                    QLatin1Char('\n'));
+    if (!scrollToBottom)
+        return;
     QScrollBar *bar = messages.messages_textEdit->verticalScrollBar();
     bar->setValue(bar->maximum());
 }
 
-void ConsoleShell::tellPortLost(const QString &portName, const QString &reason) const {
+void ConsoleShell::tellPortLost(const QString &reason) const {
     tell(QStringLiteral("Serial port %1 lost (%2); choose Disconnect in the ZQ menu to go back to "
                         "the start window")
              .arg(portName, reason));
@@ -266,16 +299,37 @@ void ConsoleShell::closeWindow() const {
     main_window->close();
 }
 
+void ConsoleShell::noteLostAnswer(uart::ReadFault fault, qint64 sentMsAgo) {
+    LostAnswer why = LostAnswer::Silence;
+    switch (fault) {
+    case uart::ReadFault::Noise:
+        why = LostAnswer::Noise;
+        break;
+    case uart::ReadFault::Checksum:
+        why = LostAnswer::Checksum;
+        break;
+    case uart::ReadFault::EndByte:
+        why = LostAnswer::EndByte;
+        break;
+    case uart::ReadFault::None:
+        break;
+    }
+    const QDateTime sentAt = QDateTime::currentDateTime().addMSecs(-sentMsAgo);
+    if (const std::optional<QString> line = answers.lost(why, sentAt))
+        tell(*line);
+}
+
 void ConsoleShell::showAnswer(const quint8 *data, int length) {
     const EditionTraits &traits = editionTraits(edition);
     QTextEdit *area = messages.messages_textEdit;
-    const QString prefix = timeStampPrefix(QDateTime::currentDateTime());
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString prefix = timeStampPrefix(now);
     const DecodedAnswer answer = decodeAnswer(edition, data, length);
-    // A log that cannot be written must not keep the answer from being shown.
-    std::optional<QString> logFailure;
+    if (const std::optional<QString> back = answers.answered(now))
+        tell(*back, answer.scrollToBottom);
+    std::optional<QString> logProblem;
     if (length > 0 && traits.logsReceivedPayloads)
-        logFailure = appendToFile(kReceivedLogFile,
-                                  receivedLogLine(prefix, data, length) + QLatin1Char('\n'));
+        logProblem = logReceived(now, data, length);
     // Older editions write at the user's cursor, replacing any selection there.
     if (length > 0 && traits.movesCursorToEnd)
         area->moveCursor(QTextCursor::End);
@@ -287,11 +341,32 @@ void ConsoleShell::showAnswer(const quint8 *data, int length) {
         QScrollBar *bar = area->verticalScrollBar();
         bar->setValue(bar->maximum());
     }
-    if (logFailure && !receivedLogProblemTold) {
-        receivedLogProblemTold = true;
-        tell(QStringLiteral("Received payloads are not logged: %1 cannot be written (%2)")
-                 .arg(absolutePath(kReceivedLogFile), *logFailure));
+    if (logProblem)
+        tell(*logProblem, answer.scrollToBottom);
+}
+
+// A log that cannot be written must not keep the answer from being shown.
+std::optional<QString> ConsoleShell::logReceived(const QDateTime &now, const quint8 *data,
+                                                 int length) {
+    const QString prefix = timeStampPrefix(now);
+    QString lines = receivedLogLine(prefix, data, length) + QLatin1Char('\n');
+    if (logGap)
+        lines.prepend(receivedLogGapLine(prefix, logGap->payloads, logGap->since, logGap->reason) +
+                      QLatin1Char('\n'));
+    const std::optional<QString> failure = appendToFile(kReceivedLogFile, lines);
+    if (!failure) {
+        logGap.reset();
+        return std::nullopt;
     }
+    const bool gapStarts = !logGap;
+    if (gapStarts)
+        logGap = LogGap{now, 0, *failure};
+    ++logGap->payloads;
+    logGap->reason = *failure;
+    if (!gapStarts)
+        return std::nullopt;
+    return QStringLiteral("Received payloads are not logged: %1 cannot be written (%2)")
+        .arg(absolutePath(kReceivedLogFile), *failure);
 }
 
 ScrolledControlColumn buildScrolledControlColumn() {

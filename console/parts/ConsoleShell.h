@@ -5,13 +5,17 @@
 // the message area and the way an answer is shown.
 
 #include <QAction>
+#include <QDateTime>
 #include <QObject>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QString>
 #include <QTimer>
 
+#include <optional>
+
 #include "AnswerDecoder.h"
+#include "AnswerWatch.h"
 #include "Payloads.h"
 #include "uart.h"
 
@@ -101,22 +105,29 @@ public:
     void open(Window *window, QSerialPort *port, const ControlColumn &controls) {
         placeColumns(controls);
         show();
+        portName = port->portName();
         link = new uart(port, Window::kEdition);
         QObject::connect(link, &uart::receivedData, window, &Window::manageReceivedData);
         QObject::connect(menu.actionResetUartQueue, &QAction::triggered, link,
                          &uart::resetUartQueue);
+        QObject::connect(link, &uart::portLost, window,
+                         [this](const QString &reason) { tellPortLost(reason); });
+        answers = AnswerWatch(link->receiver().policy() ==
+                              zq::FrameReceiver::ErrorPolicy::DropBatchAndReset);
         QObject::connect(
-            link, &uart::portLost, window,
-            [this, name = port->portName()](const QString &reason) { tellPortLost(name, reason); });
+            link, &uart::answerLost, window,
+            [this](uart::ReadFault fault, qint64 sentMsAgo) { noteLostAnswer(fault, sentMsAgo); });
         informationTimer = new QTimer;
         QObject::connect(informationTimer, &QTimer::timeout, window, &Window::updateI);
         informationTimer->start(kFirstPollPeriodMs);
         send(readSoftwareVersion());
     }
 
-    // Hands one command to the link, which owns its copy from then on.
+    // Hands one command to the link, which owns its copy from then on; a
+    // command the link cannot take is said.
     void send(const QByteArray &payload) const;
-    // The information poll, unless "Never" is ticked.
+    // The information poll, unless "Never" is ticked or the link is still
+    // busy with the last round (or a command): rounds never pile up.
     void pollInformation() const;
     void setPollPeriod(int seconds) const;
     // Appends the message area to Messages.txt, then clears it; when the
@@ -124,7 +135,8 @@ public:
     void saveMessages() const;
     void closeWindow() const;
     // One received payload: logged, decoded, shown as messages or label text.
-    // A log that cannot be written is said once per window.
+    // A log that cannot be written is said once per gap in the log, and the
+    // gap is marked in the log when writing works again.
     void showAnswer(const quint8 *data, int length);
 
     const int edition;
@@ -139,14 +151,25 @@ public:
 
 private:
     // A time-stamped line of the console's own at the end of the message
-    // area, wherever the user's cursor is.
-    void tell(const QString &text) const;
-    void tellPortLost(const QString &portName, const QString &reason) const;
+    // area, wherever the user's cursor is; the view follows unless told not to.
+    void tell(const QString &text, bool scrollToBottom = true) const;
+    void tellPortLost(const QString &reason) const;
+    void noteLostAnswer(uart::ReadFault fault, qint64 sentMsAgo);
+    // Returns the line to tell when the log stops taking payloads.
+    std::optional<QString> logReceived(const QDateTime &now, const quint8 *data, int length);
     void placeColumns(const ScrolledControlColumn &controls) const;
     void placeColumns(const FramedControlColumn &controls) const;
     void show() const;
 
-    bool receivedLogProblemTold = false;
+    QString portName;
+    AnswerWatch answers{false}; // set up with the link
+    // Payloads that did not reach ReceivedMessages.txt since the last one that did.
+    struct LogGap {
+        QDateTime since;
+        int payloads = 0;
+        QString reason;
+    };
+    std::optional<LogGap> logGap;
 };
 
 ScrolledControlColumn buildScrolledControlColumn();

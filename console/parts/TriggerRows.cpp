@@ -6,6 +6,7 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <QtMath>
 
 #include "WidgetFactory.h"
 
@@ -17,6 +18,7 @@ constexpr int kColumns = 2;
 constexpr int kEnergyMax = 255;
 constexpr int kTimeMax = 65535;
 constexpr int kEdition4RowHeightPx = 22;
+constexpr qreal kStandardDpi = 96;
 const QColor kHeadingColour(163, 204, 233);
 
 const char *const kEnergyTexts[kMaxFlashesPerTrigger] = {"Energy Flash 1", "Energy Flash 2",
@@ -62,16 +64,24 @@ QTableWidget *emptyTable(int trigger, TriggerLayout layout) {
         table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionMode(QAbstractItemView::NoSelection);
+    // Tab goes through the editors in the cells and on out of the table, not
+    // from cell to cell for ever; the table itself, with nothing to select,
+    // takes no focus.
+    table->setTabKeyNavigation(false);
+    table->setFocusPolicy(Qt::NoFocus);
     table->setShowGrid(true);
     table->setStyleSheet(QStringLiteral("QTableWidget {border: 0px;}"));
     return table;
 }
 
 // All rows as tall as the first, and the table exactly as tall as its rows,
-// so that it never needs a scroll bar of its own.
+// so that it never needs a scroll bar of its own. Edition 4's fixed height is
+// for the standard 96 dpi; larger text gets taller rows, or the editors lose
+// their text and arrows.
 void fitToRows(QTableWidget *table, TriggerLayout layout) {
-    const int rowHeight =
-        layout == TriggerLayout::Edition4 ? kEdition4RowHeightPx : table->rowHeight(0);
+    const int rowHeight = layout == TriggerLayout::Edition4
+                              ? qCeil(kEdition4RowHeightPx * table->logicalDpiY() / kStandardDpi)
+                              : table->rowHeight(0);
     for (int row = 0; row < table->rowCount(); ++row)
         table->setRowHeight(row, rowHeight);
     const int height = table->rowHeight(0) * table->rowCount();

@@ -35,6 +35,7 @@ QLabel *makeLabel(const char *objectName, const QString &text, bool enabled) {
 QPushButton *makeButton(const char *objectName, const QString &text, bool enabled) {
     auto *button = named(new QPushButton(text), objectName);
     button->setEnabled(enabled);
+    button->setAutoDefault(true); // Return presses it when it has the focus, as Space does
     return button;
 }
 
