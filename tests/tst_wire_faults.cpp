@@ -541,6 +541,9 @@ private slots:
             QSKIP(listed_port::kSkipReason);
 
         ConnectionWindow start;
+        // A failed connection fails the test at once instead of waiting on a box.
+        QString failure;
+        start.connectionFailedNotice = [&](const QString &why) { failure = why; };
         auto connectTo = [&](const QString &windowChoice) {
             for (QRadioButton *radio : start.topLevel()->findChildren<QRadioButton *>())
                 if (radio->text() == windowChoice)
@@ -552,7 +555,7 @@ private slots:
         };
         connectTo(QStringLiteral("Bootloader Window"));
         QPointer<BootloaderWindow> firmware = start.findChild<BootloaderWindow *>();
-        QVERIFY(firmware);
+        QVERIFY2(firmware, qPrintable(failure));
         startWrite(*firmware);
         QVERIFY(sim->waitForReceived(2 + 100, 30000)); // well into the program blocks
         DebugCapture::take();
@@ -593,7 +596,7 @@ private slots:
         QVERIFY(listed_port::listAsTtyS0(sim->path));
         connectTo(QStringLiteral("Interface Window"));
         QPointer<MainWindow> console = start.findChild<MainWindow *>();
-        QVERIFY(console);
+        QVERIFY2(console, qPrintable(failure));
         QWidget *consoleTop = nullptr;
         for (QWidget *w : QApplication::topLevelWidgets())
             if (w != start.topLevel() && w->objectName() == "main_window" && w->isVisible())
