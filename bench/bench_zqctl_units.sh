@@ -6,6 +6,8 @@
 # the line's minimum for one unit (10 bits per byte over every frame byte sent
 # and received, counted from a --log run), and the CPU time per unit of zqctl
 # and of the simulators. The simulators share the machine's cores with zqctl.
+# Last, what one lost answer costs a write: the wait, the quiet time and the
+# exchange that brings the line back in step.
 #
 #   bench/bench_zqctl_units.sh ZQCTL ZQ_SIM [counts="1 4 8 16"] [runs=3] [baud=115200]
 set -euo pipefail
@@ -86,3 +88,52 @@ for n in $counts; do
         }'
 done
 echo "  aim: 8 units within 1.10 of one unit; one unit within 1.03 of the line minimum"
+
+# What one lost answer costs: the same write on one unit whose line loses one
+# command frame (a program block), so that its answer never comes and zqctl
+# brings the line back in step before sending the block again, beside the
+# same write on a sound line in the same run. A fresh simulator for each
+# write, as it counts frames from its start.
+lost_frame=500
+resync_timeout=1000
+# One write on a fresh unit with the given zq-sim options: its wall seconds in $wall.
+write_on_fresh_unit() {
+    rm -f "$work/fresh.out"
+    "$sim" --baud "$baud" --quiet "$@" >"$work/fresh.out" 2>"$work/fresh.err" &
+    local pid=$! port=
+    sim_pids+=("$pid")
+    for _ in $(seq 400); do
+        port=$(head -n 1 "$work/fresh.out" 2>/dev/null || true)
+        [ -n "$port" ] && break
+        sleep 0.05
+    done
+    [ -n "$port" ] || {
+        echo "zq-sim did not start: $(cat "$work/fresh.err"); $(kill -0 "$pid" 2>/dev/null &&
+            echo running || echo gone)" >&2
+        return 1
+    }
+    TIMEFORMAT='%R'
+    { time "$zqctl" firmware write "$work/image.hex" --verify --timeout "$resync_timeout" \
+        --port "$port" >/dev/null 2>"$work/err.txt"; } 2>"$work/time.txt" ||
+        { tail -n 5 "$work/err.txt" >&2; return 1; }
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    wall=$(cat "$work/time.txt")
+}
+clean_best= lossy_best=
+for ((r = 0; r < runs; r++)); do
+    write_on_fresh_unit || { echo "  a sound line: zqctl failed"; exit 1; }
+    clean=$wall
+    write_on_fresh_unit --lose-frame "$lost_frame" || { echo "  one lost answer: zqctl failed"; exit 1; }
+    lossy=$wall
+    grep -q "back in step" "$work/err.txt" || { echo "  one lost answer: no frame was lost"; exit 1; }
+    clean_best=$(awk -v a="$clean" -v b="$clean_best" 'BEGIN { print (b == "" || a < b) ? a : b }')
+    lossy_best=$(awk -v a="$lossy" -v b="$lossy_best" 'BEGIN { print (b == "" || a < b) ? a : b }')
+done
+awk -v c="$clean_best" -v l="$lossy_best" -v t="$resync_timeout" -v f="$lost_frame" 'BEGIN {
+    extra = l - c
+    printf "  one lost answer (frame %d lost on its way), --timeout %d, best of each:\n", f, t
+    printf "    %.3f s against %.3f s on a sound line: %.3f s more\n", l, c, extra
+    printf "    of which the wait and the quiet time %.3f s, the barrier and the block sent again %.3f s\n",
+        2 * t / 1000, extra - 2 * t / 1000
+}'

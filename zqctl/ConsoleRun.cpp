@@ -4,6 +4,7 @@
 #include "ConsoleCommand.h"
 #include "ExitCode.h"
 #include "Session.h"
+#include "Stop.h"
 
 namespace zqctl {
 
@@ -69,8 +70,12 @@ public:
         }
         for (const QByteArray &payload : request_.payloads) {
             const auto answer = session.exchange(payload, how);
-            if (!answer)
+            if (!answer) {
+                if (session.stopped())
+                    session.out().complain(QStringLiteral("stopped by %1; nothing more was sent")
+                                               .arg(stopSignalName()));
                 return;
+            }
             if (!request_.answered) {
                 session.out().result(
                     QStringLiteral("sent"),

@@ -19,9 +19,9 @@ constexpr int kSettleLimit = 4;
 // Time to let a frame that has begun come to its end.
 constexpr int kFrameEndWaitMs = 20;
 
-// Requests that only read, in the firmwares that may run when a barrier is
-// needed, whose answers repeat their codes. The first whose code nothing on
-// the way may carry is sent.
+// Harmless requests whose answers repeat their codes, in whichever firmware
+// may run when a barrier is needed. The first whose code nothing on the way
+// may carry is sent.
 struct BarrierRequest {
     quint8 code;
     const char *name;
@@ -32,8 +32,10 @@ const BarrierRequest kConsoleBarriers[] = {
     {zq::console::ReadFlashCounter, "flash counter read"},
     {zq::console::ReadChargeVoltage, "charge voltage read"},
 };
-// The version read is the flash counter read of the application, should the
-// unit not be in its bootloader yet; a bootloader start is answered by both.
+// The version read is the application's flash counter read, should the unit
+// not be in its bootloader (yet, or any more). A bootloader start, answered
+// by both, goes only when an answer with the version read's code may still
+// be on its way.
 const BarrierRequest kBootloaderBarriers[] = {
     {ReadVersion, "version read"},
     {StartBootloader, "bootloader start"},

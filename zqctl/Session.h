@@ -52,8 +52,8 @@ public:
         QString consequence; // said after a loss that ends the exchange
         int waitMs = 0;      // 0: --timeout
         bool probe = false;  // a loss is neither said nor a failure
-        bool answered =
-            true; // false: the unit does not answer it; what comes within waitMs is shown
+        // False: the unit does not answer it; what comes within waitMs is shown.
+        bool answered = true;
     };
     // What a multi-frame read makes of each of its frames.
     enum class Take { More, Done, Refused };
