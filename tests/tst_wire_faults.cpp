@@ -535,7 +535,9 @@ private slots:
     // line says how far it got, no busy loop on the dead port, "Disconnect"
     // brings the start window back, and it connects again.
     void unitGoneMidWrite() {
-        uart::setAnswerWait(50);
+        // Long enough that a slow (sanitizer) build never gives up on an answer,
+        // which would leave a block unconfirmed.
+        uart::setAnswerWait(1000);
         auto sim = std::make_unique<Sim>(QStringList(), logPath("gone.log"));
         if (!listed_port::listAsTtyS0(sim->path))
             QSKIP(listed_port::kSkipReason);
