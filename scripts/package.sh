@@ -122,28 +122,45 @@ for program in console5 zq-firmware; do
 done
 
 # A menu entry's StartupWMClass must be the class its program's windows carry,
-# or the desktop does not group a running window with its launcher.
-window_class() {
+# or the desktop does not group a running window with its launcher. The
+# programs run one after the other on one virtual display; each prints
+# "<program> <class of its first window>", and its errors go to
+# $root/<program>.err.
+window_classes() {
     xvfb-run -a bash -c '
-        "$1" >/dev/null 2>"$2" &
-        pid=$!
-        for _ in $(seq 100); do
-            for w in $(xwininfo -root -children | awk "/^ +0x/ { print \$1 }"); do
-                props=$(xprop -id "$w" _NET_WM_PID WM_CLASS 2>/dev/null) || continue
-                if grep -q "^_NET_WM_PID(CARDINAL) = $pid\$" <<<"$props"; then
-                    sed -n "s/^WM_CLASS(STRING) = \".*\", \"\(.*\)\"\$/\1/p" <<<"$props"
-                    kill $pid
-                    exit 0
-                fi
+        errors=$1
+        shift
+        for program in "$@"; do
+            name=${program##*/}
+            "$program" >/dev/null 2>"$errors/$name.err" &
+            pid=$!
+            class=
+            for _ in $(seq 100); do
+                for w in $(xwininfo -root -children | awk "/^ +0x/ { print \$1 }"); do
+                    props=$(xprop -id "$w" _NET_WM_PID WM_CLASS 2>/dev/null) || continue
+                    if grep -q "^_NET_WM_PID(CARDINAL) = $pid\$" <<<"$props"; then
+                        class=$(sed -n "s/^WM_CLASS(STRING) = \".*\", \"\(.*\)\"\$/\1/p" <<<"$props")
+                        break 2
+                    fi
+                done
+                sleep 0.1
             done
-            sleep 0.1
-        done
-        kill $pid 2>/dev/null' _ "$1" "$2"
+            kill $pid 2>/dev/null
+            wait $pid 2>/dev/null
+            echo "$name $class"
+        done' _ "$@"
 }
-for entry in "$root"/usr/share/applications/*.desktop; do
-    program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")
+exec_of() { sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$1"; }
+entries=("$root"/usr/share/applications/*.desktop)
+programs=()
+for entry in "${entries[@]}"; do
+    programs+=("$bin/$(exec_of "$entry")")
+done
+classes=$(window_classes "$root" "${programs[@]}") || true
+for entry in "${entries[@]}"; do
+    program=$(exec_of "$entry")
     wanted=$(sed -n 's/^StartupWMClass=//p' "$entry")
-    class=$(window_class "$bin/$program" "$root/$program.err") || true
+    class=$(awk -v p="$program" '$1 == p { print $2 }' <<<"$classes")
     echo "$(basename "$entry"): StartupWMClass=$wanted, $program's windows: ${class:-none found}"
     if [ -z "$wanted" ] || [ "$wanted" != "$class" ]; then
         status=1
