@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package dist/zq-console_<version>_<arch>.deb from a Release
-# tree of its own, builds it again from scratch in a second tree and checks
-# that both give the same bytes, then judges it with Debian's checkers:
+# tree of its own, builds it again from scratch from a copy of the sources and
+# checks that both give the same bytes, then judges it with Debian's checkers:
 # lintian (fails on any tag it shows, information included; what we chose
 # knowingly is in the package's commented overrides), desktop-file-validate
 # and appstreamcli on the files the package holds. Last, it runs the programs
@@ -16,42 +16,55 @@ ZQ_EXTRA_PACKAGES="dpkg-dev file help2man lintian desktop-file-utils appstream x
     scripts/install-deps.sh
 build=${1:-build-release}
 
-# Debian's own compiler and linker flags (hardening included), as a package
-# built by dpkg-buildpackage would get them; they map the checkout's path to
-# "." in what the compiler writes. CMake does not read CPPFLAGS. The package's
-# dates come from packaging/changelog (the build reads it; git is not needed).
-export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-cxxflags="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
-ldflags=$(dpkg-buildflags --get LDFLAGS)
+# Every date the build stamps is the changelog's, as dpkg-buildpackage would
+# set it: the man pages', the package's files', and the one that Qt's resource
+# compiler writes for each embedded file (else the file's own time, which
+# differs from one checkout to the next). Git is not needed.
+SOURCE_DATE_EPOCH=$(dpkg-parsechangelog -l packaging/changelog -S Timestamp)
+export SOURCE_DATE_EPOCH
 
-# Builds the package in tree $1 and prints its path. The tree's own path is
-# mapped too, for what is compiled there (moc, resources): else it would reach
-# the debugging information, and through it the binaries' build ID.
+# Builds the package from the source tree $1 in its build tree $2 (relative to
+# $1) and prints the package's path. Debian's own compiler and linker flags
+# (hardening included), as a package built by dpkg-buildpackage would get them;
+# they map the source tree's path to "." in what the compiler writes, and the
+# build tree's path is mapped too, for what is compiled there (moc,
+# resources): else it would reach the debugging information, and through it
+# the binaries' build ID. CMake does not read CPPFLAGS.
 make_package() {
-    cmake -S . -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_CXX_FLAGS="$cxxflags -ffile-prefix-map=$(realpath -m "$1")=build" \
+    cd "$1"
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+    local cxxflags ldflags
+    cxxflags="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)"
+    ldflags=$(dpkg-buildflags --get LDFLAGS)
+    cmake -S . -B "$2" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_CXX_FLAGS="$cxxflags -ffile-prefix-map=$(realpath -m "$2")=build" \
         -DCMAKE_EXE_LINKER_FLAGS="$ldflags" \
         -DZQ_BUILD_TESTS=OFF -DZQ_BUILD_BENCH=OFF -DZQ_BUILD_FUZZ=OFF -DZQ_SANITIZE= \
         -DZQ_BUILD_ZQCTL=ON -DZQ_MAN_PAGES=ON >/dev/null
-    cmake --build "$1" >&2
-    rm -f "$1"/zq-console_*.deb
-    (cd "$1" && cpack -G DEB >/dev/null)
-    ls "$1"/zq-console_*.deb
+    cmake --build "$2" >&2
+    rm -f "$2"/zq-console_*.deb
+    (cd "$2" && cpack -G DEB >/dev/null)
+    realpath "$2"/zq-console_*.deb
 }
 
+# From nothing: what an earlier build made under other settings (another
+# SOURCE_DATE_EPOCH, say) would not be made again.
+rm -rf "$build"
 mkdir -p dist
 rm -f dist/zq-console_*.deb
-mv "$(make_package "$build")" dist/
+mv "$(make_package . "$build")" dist/
 deb=$(ls dist/zq-console_*.deb)
 echo "Built $deb"
 
 status=0
-# Reproducible: a second tree, built from nothing at another path and another
-# time, must give the same package byte for byte.
-echo "== a second build from scratch"
+# Reproducible: a copy of the sources at another path, with other file times,
+# built from nothing at another time, must give the same package byte for byte.
+echo "== a second build from a copy of the sources"
 again=$build-again
 rm -rf "$again"
-second=$(make_package "$again")
+mkdir -p "$again/src"
+tar --exclude='./build*' --exclude=./dist --exclude=./.git -cf - . | tar -C "$again/src" -xmf -
+second=$(make_package "$again/src" build-release)
 if cmp -s "$deb" "$second"; then
     echo "Both builds gave the same package: $(sha256sum "$deb" | cut -d' ' -f1)"
     rm -rf "$again"
@@ -122,28 +135,45 @@ for program in console5 zq-firmware; do
 done
 
 # A menu entry's StartupWMClass must be the class its program's windows carry,
-# or the desktop does not group a running window with its launcher.
-window_class() {
+# or the desktop does not group a running window with its launcher. The
+# programs run one after the other on one virtual display; each prints
+# "<program> <class of its first window>", and its errors go to
+# $root/<program>.err.
+window_classes() {
     xvfb-run -a bash -c '
-        "$1" >/dev/null 2>"$2" &
-        pid=$!
-        for _ in $(seq 100); do
-            for w in $(xwininfo -root -children | awk "/^ +0x/ { print \$1 }"); do
-                props=$(xprop -id "$w" _NET_WM_PID WM_CLASS 2>/dev/null) || continue
-                if grep -q "^_NET_WM_PID(CARDINAL) = $pid\$" <<<"$props"; then
-                    sed -n "s/^WM_CLASS(STRING) = \".*\", \"\(.*\)\"\$/\1/p" <<<"$props"
-                    kill $pid
-                    exit 0
-                fi
+        errors=$1
+        shift
+        for program in "$@"; do
+            name=${program##*/}
+            "$program" >/dev/null 2>"$errors/$name.err" &
+            pid=$!
+            class=
+            for _ in $(seq 100); do
+                for w in $(xwininfo -root -children | awk "/^ +0x/ { print \$1 }"); do
+                    props=$(xprop -id "$w" _NET_WM_PID WM_CLASS 2>/dev/null) || continue
+                    if grep -q "^_NET_WM_PID(CARDINAL) = $pid\$" <<<"$props"; then
+                        class=$(sed -n "s/^WM_CLASS(STRING) = \".*\", \"\(.*\)\"\$/\1/p" <<<"$props")
+                        break 2
+                    fi
+                done
+                sleep 0.1
             done
-            sleep 0.1
-        done
-        kill $pid 2>/dev/null' _ "$1" "$2"
+            kill $pid 2>/dev/null
+            wait $pid 2>/dev/null
+            echo "$name $class"
+        done' _ "$@"
 }
-for entry in "$root"/usr/share/applications/*.desktop; do
-    program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")
+exec_of() { sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$1"; }
+entries=("$root"/usr/share/applications/*.desktop)
+programs=()
+for entry in "${entries[@]}"; do
+    programs+=("$bin/$(exec_of "$entry")")
+done
+classes=$(window_classes "$root" "${programs[@]}") || true
+for entry in "${entries[@]}"; do
+    program=$(exec_of "$entry")
     wanted=$(sed -n 's/^StartupWMClass=//p' "$entry")
-    class=$(window_class "$bin/$program" "$root/$program.err") || true
+    class=$(awk -v p="$program" '$1 == p { print $2 }' <<<"$classes")
     echo "$(basename "$entry"): StartupWMClass=$wanted, $program's windows: ${class:-none found}"
     if [ -z "$wanted" ] || [ "$wanted" != "$class" ]; then
         status=1
