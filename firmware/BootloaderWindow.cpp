@@ -409,7 +409,7 @@ bool BootloaderWindow::isSending() const {
 }
 
 bool BootloaderWindow::refused(const QString &operation) {
-    if (portLost_)
+    if (link->isPortLost())
         showStatus(QStringLiteral("Status : %1 -> Not sent, %2 lost, use Disconnect")
                        .arg(operation, portName_));
     else if (write_.running())
@@ -421,7 +421,6 @@ bool BootloaderWindow::refused(const QString &operation) {
 }
 
 void BootloaderWindow::tellPortLost(const QString &reason) {
-    portLost_ = true;
     if (write_.running())
         endWrite(zq::boot::WriteProgress::End::PortLost);
     else

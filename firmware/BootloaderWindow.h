@@ -175,7 +175,6 @@ private:
     QVector<QByteArray> backlog_;
     zq::boot::WriteProgress write_;
     QString portName_;
-    bool portLost_ = false;
     QTimer *statusHold_ = nullptr;
     QString heldAnswerStatus_; // the latest answer's text while a refusal is held
     bool disconnecting_ = false;
