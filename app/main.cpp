@@ -6,6 +6,7 @@
 #include <QIcon>
 
 #include "ConnectionWindow.h"
+#include "QtCompat.h"
 
 namespace {
 
@@ -22,9 +23,7 @@ QIcon programIcon() {
 } // namespace
 
 int main(int argc, char *argv[]) {
-    // Scale on high-density screens; at 96 dpi the factor is 1 and nothing changes.
-    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
-    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+    zq::compat::enableHighDpiScaling();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral(ZQ_PROGRAM));
     QApplication::setApplicationVersion(QStringLiteral(ZQ_VERSION));

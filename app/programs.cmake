@@ -2,7 +2,7 @@
 add_library(zq_app_core STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/PortSettings.cpp ${CMAKE_CURRENT_SOURCE_DIR}/PortSettings.h)
 target_include_directories(zq_app_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(zq_app_core PUBLIC Qt5::SerialPort)
+target_link_libraries(zq_app_core PUBLIC Qt::SerialPort)
 
 # One window program: main.cpp and the start window, compiled against edition
 # EDITION's MainWindow. main.cpp takes what differs between the programs from
@@ -30,7 +30,7 @@ function(zq_add_window_program name edition)
   target_compile_definitions(${name} PRIVATE ZQ_PROGRAM="${name}" ZQ_ICON="${P_ICON}"
     ZQ_DESKTOP_ID="${P_DESKTOP_ID}" ZQ_FIRMWARE_FIRST=$<BOOL:${P_FIRMWARE_FIRST}>)
   target_link_libraries(${name} PRIVATE zq_console_ed${edition} zq_firmware_ui zq_app_core
-    zq_window_chrome zq_link Qt5::Widgets Qt5::SerialPort)
+    zq_window_chrome zq_link zq_qt_compat Qt::Widgets Qt::SerialPort)
 endfunction()
 
 # The five consoles, one per edition; only the newest has a menu entry.

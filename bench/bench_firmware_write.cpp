@@ -228,7 +228,7 @@ int main(int argc, char **argv) {
     std::printf("command: %s %d %d %s %d\n", argv[0], pacedRuns, unpacedRuns, qPrintable(sim),
                 edition);
     std::printf("(a) programWriteSequence: %.3f ms for %d payloads (median of %d)\n",
-                median(buildMs), sequence.size(), kSequenceRuns);
+                median(buildMs), int(sequence.size()), kSequenceRuns);
 
     std::vector<WriteRun> paced =
         timeWrites(sim, {"--baud", QString::number(kBaud)}, hexPath, pacedRuns, edition);

@@ -16,7 +16,7 @@ add_library(zq_console_parts STATIC
   ${CMAKE_CURRENT_LIST_DIR}/parts/SuperUserGate.h)
 target_include_directories(zq_console_parts PUBLIC ${CMAKE_CURRENT_LIST_DIR}/parts)
 target_link_libraries(zq_console_parts PUBLIC zq_console_core zq_link zq_window_chrome
-  zq_resources Qt5::Widgets Qt5::SerialPort)
+  zq_resources Qt::Widgets Qt::SerialPort)
 
 foreach(N 1 2 3 4 5)
   add_library(zq_console_ed${N} STATIC

@@ -3,9 +3,10 @@
 #include <QDebug>
 #include <QFile>
 #include <QIODevice>
-#include <QTextCodec>
 
 #include <algorithm>
+
+#include "QtCompat.h"
 
 namespace {
 
@@ -97,9 +98,7 @@ QString decodeLine(const QByteArray &bytes) {
                                    [](char c) { return static_cast<uchar>(c) < 0x80; });
     if (ascii)
         return QString::fromLatin1(bytes);
-    static QTextCodec *const utf8 = QTextCodec::codecForName("UTF-8");
-    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
-    return utf8->toUnicode(bytes.constData(), bytes.size(), &state);
+    return zq::compat::decodeUtf8KeepingBom(bytes);
 }
 
 } // namespace

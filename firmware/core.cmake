@@ -11,4 +11,4 @@ add_library(zq_firmware_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/PICProgram.h
 )
 target_include_directories(zq_firmware_core PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-target_link_libraries(zq_firmware_core PUBLIC Qt5::Core)
+target_link_libraries(zq_firmware_core PUBLIC zq_qt_compat Qt::Core)

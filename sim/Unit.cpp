@@ -264,7 +264,7 @@ QByteArray Unit::readTrigger(const QByteArray &p) const {
     if (p.size() != 2 || (at(p, 1) != 1 && at(p, 1) != 2))
         return status(ReadTriggerSettings, StatusBadParameters);
     const TriggerSequence &t = triggers_[at(p, 1) - 1];
-    QByteArray out = bytes({ReadTriggerSettings, at(p, 1), t.energies.size()});
+    QByteArray out = bytes({ReadTriggerSettings, at(p, 1), int(t.energies.size())});
     for (quint8 e : t.energies)
         out.append(char(e));
     for (quint16 time : t.times)

@@ -6,9 +6,9 @@ zq_add_qtest(tst_hex_hell SOURCES tst_hex_hell.cpp LIBS zq_firmware_core TIMEOUT
 zq_add_qtest(tst_wire_faults
   SOURCES tst_wire_faults.cpp ${PROJECT_SOURCE_DIR}/app/ConnectionWindow.cpp
   LIBS zq_console_ed5 zq_firmware_ui zq_app_core zq_window_chrome zq_link zq_sim_core
-       zq_testsupport Qt5::Widgets
+       zq_testsupport Qt::Widgets
   SERIAL TIMEOUT 180)
 # 100 000 exchanges with 1 % of the answers lost, in every build (about 30 s,
 # 45 s under the address sanitizer); ZQ_SOAK_EXCHANGES changes the count.
-zq_add_qtest(tst_soak SOURCES tst_soak.cpp LIBS zq_console_ed5 zq_sim_core Qt5::Widgets
+zq_add_qtest(tst_soak SOURCES tst_soak.cpp LIBS zq_console_ed5 zq_sim_core Qt::Widgets
   TIMEOUT 600)

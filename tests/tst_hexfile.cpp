@@ -53,6 +53,9 @@ private slots:
         row("CR LF, last line unterminated", ":020000040030CA\r\n:02000000AABB99", 0, "", "AABB",
             "");
         row("UTF-8 byte-order mark", "\xEF\xBB\xBF:02000000AABB00\n", 0, "0000:AABB", "", "");
+        row("byte-order mark on a later line", ":02000000AABB00\n\xEF\xBB\xBF:02000200CCDD00\n", -1,
+            "0000:AABB", "", "");
+        row("a UTF-8 character is one position", ":02000000\303\251B00\n", 0, "0000:FB00", "", "");
         row("100000-character line",
             ":02000000AABB" + QByteArray(100000, 'Z') + "\n:02000200CCDD00\n", 0,
             "0000:AABB 0002:CCDD", "", "");

@@ -4,7 +4,7 @@ if(TARGET zqctl_core)
 endif()
 if(TARGET zqctl AND TARGET zq-sim)
   zq_add_qtest(tst_zqctl SOURCES tst_zqctl.cpp
-               LIBS zqctl_core zq_sim_core zq_testsupport Qt5::Core TIMEOUT 240)
+               LIBS zqctl_core zq_sim_core zq_testsupport Qt::Core TIMEOUT 240)
   if(TARGET tst_zqctl)
     add_dependencies(tst_zqctl zqctl)
   endif()

@@ -32,7 +32,7 @@ QMenuBar *createMenuBar(QMenu **menuZQ) {
     bar->addMenu(menu);
     // The menu from the keyboard: F10 as in most desktops, Alt+Z for its
     // initial. The shortcuts work once the bar is in its window.
-    for (const QKeySequence &keys : {QKeySequence(Qt::Key_F10), QKeySequence(Qt::ALT + Qt::Key_Z)})
+    for (const QKeySequence &keys : {QKeySequence(Qt::Key_F10), QKeySequence(Qt::ALT | Qt::Key_Z)})
         QObject::connect(new QShortcut(keys, bar), &QShortcut::activated, bar,
                          [bar, menu] { bar->setActiveAction(menu->menuAction()); });
     *menuZQ = menu;

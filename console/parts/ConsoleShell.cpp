@@ -11,7 +11,6 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
-#include <QTextCodec>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
@@ -86,7 +85,7 @@ std::optional<QString> appendToFile(const char *name, const QString &text) {
         return file.errorString();
     const qint64 sizeBefore = file.size();
     // The bytes a text stream would write: the locale's encoding.
-    const QByteArray bytes = QTextCodec::codecForLocale()->fromUnicode(text);
+    const QByteArray bytes = text.toLocal8Bit();
     qint64 written = 0;
     while (written < bytes.size()) {
         const qint64 n = file.write(bytes.constData() + written, bytes.size() - written);
