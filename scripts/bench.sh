@@ -7,7 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 build=${1:-build-bench}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZQ_BUILD_TESTS=OFF >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZQ_BUILD_TESTS=OFF \
+    -DZQ_QT_MAJOR="${ZQ_QT:-5}" >/dev/null
 cmake --build "$build" --target bench_link bench_frame bench_console bench_write_sequence \
     bench_firmware_write zqctl zq-sim bench_zqctl_floor
 out=$(mktemp -d)

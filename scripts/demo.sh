@@ -28,8 +28,9 @@ offscreen* | minimal*) has_display= ;;
 "") [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]] || has_display= ;;
 esac
 
-build=build
-[[ -f "$build/build.ninja" ]] || cmake -S . -B "$build" -G Ninja >/dev/null
+qt=${ZQ_QT:-5}
+build=build$([ "$qt" = 5 ] || echo "-qt$qt")
+[[ -f "$build/build.ninja" ]] || cmake -S . -B "$build" -G Ninja -DZQ_QT_MAJOR="$qt" >/dev/null
 targets=("console$edition" zq-sim)
 [[ -n "$has_display" ]] || targets+=("demo-shots$edition")
 cmake --build "$build" --target "${targets[@]}"

@@ -13,7 +13,7 @@ targets=("$@")
 build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DZQ_BUILD_FUZZ=ON -DZQ_BUILD_TESTS=OFF -DZQ_BUILD_BENCH=OFF \
-    -DZQ_SANITIZE=address,undefined >/dev/null
+    -DZQ_SANITIZE=address,undefined -DZQ_QT_MAJOR="${ZQ_QT:-5}" >/dev/null
 cmake --build "$build" --target $(printf 'fuzz_%s ' "${targets[@]}")
 
 status=0

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Installs what building, testing and running the programs need on Debian 12
-# and Debian 13.
+# and Debian 13, with Qt 5 or, when ZQ_QT=6, with Qt 6.
 # As root it installs missing packages with apt-get; otherwise it names them.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev
-          xvfb xauth fonts-dejavu-core util-linux)
+case "${ZQ_QT:-5}" in
+    5) qt=(qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev) ;;
+    6) qt=(qt6-base-dev qt6-base-dev-tools qt6-serialport-dev) ;;
+    *) echo "ZQ_QT must be 5 or 6, not '${ZQ_QT}'" >&2; exit 64 ;;
+esac
+packages=(cmake ninja-build g++ pkg-config "${qt[@]}" xvfb xauth fonts-dejavu-core util-linux)
 [ "${ZQ_EXTRA_PACKAGES:-}" ] && packages+=(${ZQ_EXTRA_PACKAGES})
 
 missing=()

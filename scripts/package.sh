@@ -12,6 +12,9 @@
 set -euo pipefail
 shopt -s inherit_errexit # a failed build inside $(make_package) stops the script
 cd "$(dirname "$0")/.."
+# The package is built with Qt 5 whatever ZQ_QT says: its dependencies are
+# Qt 5's libraries.
+export ZQ_QT=5
 ZQ_EXTRA_PACKAGES="dpkg-dev file help2man lintian desktop-file-utils appstream x11-utils" \
     scripts/install-deps.sh
 build=${1:-build-release}
@@ -40,7 +43,7 @@ make_package() {
         -DCMAKE_CXX_FLAGS="$cxxflags -ffile-prefix-map=$(realpath -m "$2")=build" \
         -DCMAKE_EXE_LINKER_FLAGS="$ldflags" \
         -DZQ_BUILD_TESTS=OFF -DZQ_BUILD_BENCH=OFF -DZQ_BUILD_FUZZ=OFF -DZQ_SANITIZE= \
-        -DZQ_BUILD_ZQCTL=ON -DZQ_MAN_PAGES=ON >/dev/null
+        -DZQ_BUILD_ZQCTL=ON -DZQ_MAN_PAGES=ON -DZQ_QT_MAJOR="$ZQ_QT" >/dev/null
     cmake --build "$2" >&2
     rm -f "$2"/zq-console_*.deb
     (cd "$2" && cpack -G DEB >/dev/null)

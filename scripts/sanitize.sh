@@ -11,7 +11,8 @@ status=0
 
 run_asan() {
     cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DZQ_SANITIZE=address,undefined -DZQ_BUILD_BENCH=OFF -DZQ_BUILD_ZQCTL=ON >/dev/null
+        -DZQ_SANITIZE=address,undefined -DZQ_BUILD_BENCH=OFF -DZQ_BUILD_ZQCTL=ON \
+        -DZQ_QT_MAJOR="${ZQ_QT:-5}" >/dev/null
     cmake --build build-asan
     ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
     LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
@@ -21,7 +22,8 @@ run_asan() {
 
 run_tsan() {
     cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DZQ_SANITIZE=thread -DZQ_BUILD_BENCH=OFF -DZQ_BUILD_ZQCTL=ON >/dev/null
+        -DZQ_SANITIZE=thread -DZQ_BUILD_BENCH=OFF -DZQ_BUILD_ZQCTL=ON \
+        -DZQ_QT_MAJOR="${ZQ_QT:-5}" >/dev/null
     cmake --build build-tsan
     TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1:suppressions=$PWD/tests/tsan.supp" \
     QT_QPA_PLATFORM=offscreen ctest --test-dir build-tsan --output-on-failure -j2 || status=1
