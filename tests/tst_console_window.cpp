@@ -81,6 +81,7 @@ private slots:
         QVERIFY(console.top->isVisible());
         QCOMPARE(console.child<QLabel>("logo_label")->pixmap(Qt::ReturnByValue).size(),
                  QSize(300, 183));
+        QVERIFY(console.child<QLabel>("information_label")->font().bold());
         // "Never" is ticked: a whole poll period passes without a command.
         QVERIFY(console.unit.readPayloads(1, kOneTickMs).isEmpty());
     }

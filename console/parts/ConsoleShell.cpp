@@ -36,7 +36,7 @@ constexpr int kScrollAreaMinWidthPx = 500;
 constexpr int kScrollAreaMinHeightPx = 700;
 constexpr int kControlSpacingPx = 5;
 constexpr int kInformationTitlePointSize = 9;
-constexpr int kInformationTitleWeight = 75;
+constexpr QFont::Weight kInformationTitleWeight = QFont::Bold;
 constexpr int kPollPeriodMinS = 1;
 constexpr int kPollPeriodMaxS = 10;
 
