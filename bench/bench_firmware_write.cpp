@@ -24,6 +24,7 @@
 #include <functional>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "BootloaderProtocol.h"
@@ -221,7 +222,7 @@ int main(int argc, char **argv) {
     }
     // Each payload goes out in a frame and comes back as a two-byte answer in one.
     qint64 lineBytes = 0;
-    for (const QByteArray &payload : qAsConst(sequence))
+    for (const QByteArray &payload : std::as_const(sequence))
         lineBytes += payload.size() + kAnswerPayloadBytes + 2 * kFrameOverheadBytes;
     const double minimumS = lineBytes * kBitsPerByte / kBaud;
 

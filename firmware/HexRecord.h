@@ -5,6 +5,8 @@
 
 #include <QByteArray>
 
+#include <utility>
+
 namespace zq::hex {
 
 enum RecordType : int { DataRecord = 0x00, EndOfFileRecord = 0x01, ExtendedLinearAddress = 0x04 };
@@ -17,7 +19,7 @@ inline QByteArray record(int type, int address, const QByteArray &data) {
     bytes.append(char(type));
     bytes.append(data);
     quint8 sum = 0;
-    for (const char b : qAsConst(bytes))
+    for (const char b : std::as_const(bytes))
         sum = quint8(sum + quint8(b));
     bytes.append(char(quint8(-sum)));
     return ':' + bytes.toHex().toUpper() + '\n';

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <utility>
 
 namespace {
 std::atomic<int> answerWaitMs{uart::kAnswerWaitMs};
@@ -46,7 +47,7 @@ uart::~uart() {
         // The link thread's last act was releasing this lock, so taking it
         // orders the clean-up after it in a way the thread sanitizer can see.
         std::lock_guard<std::mutex> lock(queueMutex);
-        for (const UartPayload &entry : qAsConst(uartQueue))
+        for (const UartPayload &entry : std::as_const(uartQueue))
             delete[] entry.data;
         uartQueue.clear();
     }
@@ -160,7 +161,7 @@ void uart::resetUartQueue() {
     readFault = ReadFault::None;
     {
         std::lock_guard<std::mutex> lock(queueMutex);
-        for (const UartPayload &entry : qAsConst(uartQueue))
+        for (const UartPayload &entry : std::as_const(uartQueue))
             delete[] entry.data;
         uartQueue.clear();
         inFlight = false; // the link thread finds it so at its deadline

@@ -6,6 +6,8 @@
 #include "BootloaderProtocol.h"
 #include "ConsoleCommand.h"
 
+#include <utility>
+
 namespace zqctl {
 
 namespace {
@@ -46,7 +48,7 @@ QString chopped(QString text, const QString &prefix) {
 }
 
 Printed finish(Printed p, const QByteArray &payload) {
-    for (const QString &line : qAsConst(p.lines))
+    for (const QString &line : std::as_const(p.lines))
         p.failed = p.failed || isFailureText(line);
     p.json.insert(QStringLiteral("code"),
                   payload.isEmpty() ? QJsonValue() : QJsonValue(int(quint8(payload[0]))));

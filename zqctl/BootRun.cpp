@@ -16,6 +16,7 @@
 #include "Stop.h"
 
 #include <optional>
+#include <utility>
 
 namespace zqctl {
 
@@ -330,7 +331,7 @@ void BootJob::verify(const QByteArray &eeprom, const QByteArray &config) {
                      QStringLiteral("Verified: %1 read back as written").arg(parts.join(" and ")));
         return;
     }
-    for (const QString &m : qAsConst(mismatches))
+    for (const QString &m : std::as_const(mismatches))
         out().result(QStringLiteral("mismatch"), QStringLiteral("Verify failed: ") + m, true);
     s_->failed(ExitFailed);
 }

@@ -2,6 +2,8 @@
 
 #include "ExitCode.h"
 
+#include <utility>
+
 namespace zqctl {
 
 namespace {
@@ -47,7 +49,7 @@ QStringList summaryTable(const QList<UnitSummary> &units) {
                             QString::number(u.reports),
                             secondsText(u.seconds)};
     QList<int> widths;
-    for (const QStringList &row : qAsConst(rows)) {
+    for (const QStringList &row : std::as_const(rows)) {
         for (int c = 0; c < row.size(); ++c) {
             if (widths.size() <= c)
                 widths << 0;
@@ -55,7 +57,7 @@ QStringList summaryTable(const QList<UnitSummary> &units) {
         }
     }
     QStringList lines;
-    for (const QStringList &row : qAsConst(rows)) {
+    for (const QStringList &row : std::as_const(rows)) {
         QString line;
         for (int c = 0; c < row.size(); ++c)
             line += c + 1 < row.size() ? row[c].leftJustified(widths[c] + kColumnGap) : row[c];
