@@ -13,7 +13,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
-#include <QProcess>
 #include <QScopeGuard>
 #include <QSerialPort>
 #include <QTemporaryDir>
@@ -30,6 +29,7 @@
 #include "BootloaderWindow.h"
 #include "FullImage.h"
 #include "PICProgram.h"
+#include "SimProcess.h"
 #include "frame.h"
 
 namespace {
@@ -76,17 +76,12 @@ struct WriteRun {
 std::vector<WriteRun> timeWrites(const QString &sim, const QStringList &simArgs,
                                  const QString &hexPath, int runs, int edition) {
     std::vector<WriteRun> results;
-    QProcess unit;
-    const auto stopUnit = qScopeGuard([&] {
-        unit.terminate();
-        unit.waitForFinished();
-    });
-    unit.start(sim, simArgs + QStringList{"--quiet"});
-    if (!unit.waitForStarted() || !unit.waitForReadyRead(kStartMs)) {
+    SimProcess unit;
+    if (!unit.start(simArgs, sim)) {
         std::fprintf(stderr, "cannot start %s\n", qPrintable(sim));
         return results;
     }
-    QSerialPort port(QString::fromLocal8Bit(unit.readLine()).trimmed());
+    QSerialPort port(unit.path());
     // The window's link goes with the next deferred deletion, before the port.
     const auto dropLink =
         qScopeGuard([] { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); });
@@ -139,12 +134,10 @@ std::vector<WriteRun> timeWrites(const QString &sim, const QStringList &simArgs,
 // blocking write and read per exchange. What it takes beyond the line is the
 // simulator's and the pseudo-terminal's share, measured in the same run.
 double bareClientSeconds(const QString &sim, const QVector<QByteArray> &sequence) {
-    QProcess unit;
-    unit.start(sim, {"--baud", QString::number(kBaud), "--quiet"});
-    if (!unit.waitForStarted() || !unit.waitForReadyRead(kStartMs))
+    SimProcess unit;
+    if (!unit.start({"--baud", QString::number(kBaud)}, sim))
         return 0;
-    const QByteArray path = unit.readLine().trimmed();
-    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
+    const int fd = ::open(QFile::encodeName(unit.path()).constData(), O_RDWR | O_NOCTTY);
     termios tio{};
     ::tcgetattr(fd, &tio);
     ::cfmakeraw(&tio);
@@ -169,8 +162,6 @@ double bareClientSeconds(const QString &sim, const QVector<QByteArray> &sequence
         ok = ok && exchange(payload);
     const double seconds = t.nsecsElapsed() / 1e9;
     ::close(fd);
-    unit.terminate();
-    unit.waitForFinished();
     return ok ? seconds : 0;
 }
 
@@ -203,7 +194,7 @@ int main(int argc, char **argv) {
     QTemporaryDir dir;
     const QString hexPath = dir.filePath("full.hex");
     QFile file(hexPath);
-    const QByteArray image = bench::fullImage();
+    const QByteArray image = FullImage().file;
     if (!file.open(QIODevice::WriteOnly) || file.write(image) != image.size())
         return 1;
     file.close();

@@ -41,7 +41,7 @@ int main(int argc, char **argv) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("full.hex"));
     QFile file(path);
-    const QByteArray image = bench::fullImage();
+    const QByteArray image = FullImage().file;
     if (!dir.isValid() || !file.open(QIODevice::WriteOnly) || file.write(image) != image.size()) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return 1;

@@ -19,6 +19,7 @@
 #include <memory>
 
 #include "BootloaderWindow.h"
+#include "Bytes.h"
 #include "DebugCapture.h"
 #include "Pty.h"
 
@@ -39,10 +40,6 @@ bool keepDebugLine(QtMsgType type, const QString &message) {
     return message.startsWith("Destroy") || message == "Thread stoped";
 }
 
-QByteArray hex(const char *text) {
-    return QByteArray::fromHex(text);
-}
-
 QStringList rowTexts(const QTableWidget *table, int row) {
     QStringList texts;
     for (int column = 1; column <= 3; ++column)
@@ -52,7 +49,7 @@ QStringList rowTexts(const QTableWidget *table, int row) {
 
 } // namespace
 
-class TstBootloaderWindow : public QObject {
+class TestBootloaderWindow : public QObject {
     Q_OBJECT
 
     std::unique_ptr<Pty> pty;
@@ -433,5 +430,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstBootloaderWindow)
+QTEST_MAIN(TestBootloaderWindow)
 #include "tst_bootloader_window.moc"

@@ -4,12 +4,10 @@
 #include <QSerialPort>
 #include <mutex>
 
-#include <atomic>
 #include <memory>
-#include <poll.h>
-#include <thread>
-#include <unistd.h>
 
+#include "Bytes.h"
+#include "PeerThread.h"
 #include "Pty.h"
 #include "uart.h"
 
@@ -31,48 +29,6 @@ QStringList takeLog() {
     return out;
 }
 
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
-
-// A peer on its own thread that answers every frame at once with [code, 0],
-// so answers race the sender's wait.
-class InstantPeer {
-public:
-    explicit InstantPeer(int fd) : fd_(fd), thread_([this] { loop(); }) {}
-    ~InstantPeer() {
-        stop_ = true;
-        thread_.join();
-    }
-    int answered() const { return answered_; }
-
-private:
-    void loop() {
-        zq::FrameReceiver rx;
-        zq::FrameReceiver::Sink sink;
-        sink.payload = [&](quint8 length, quint8 *buffer) {
-            const QByteArray answer = zq::buildFrame(bytes({length ? buffer[0] : 0, 0}), false);
-            (void)!::write(fd_, answer.constData(), size_t(answer.size()));
-            ++answered_;
-        };
-        while (!stop_) {
-            pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, 20) <= 0)
-                continue;
-            char buf[512];
-            const ssize_t n = ::read(fd_, buf, sizeof buf);
-            if (n > 0)
-                rx.feed(QByteArray(buf, int(n)), sink);
-        }
-    }
-    int fd_;
-    std::atomic<bool> stop_{false};
-    std::atomic<int> answered_{0};
-    std::thread thread_;
-};
 } // namespace
 
 class TestUart : public QObject {
@@ -189,7 +145,10 @@ private slots:
     void earlyAnswersDoNotStall() {
         uart::setAnswerWait(uart::kAnswerWaitMs);
         std::unique_ptr<uart> link(makeLink());
-        InstantPeer peer(pty->masterFd());
+        // Answers every frame at once with [code, 0].
+        PeerThread peer(pty->masterFd(), [](const QByteArray &payload) {
+            return QList<QByteArray>{bytes({payload.isEmpty() ? 0 : quint8(payload[0]), 0})};
+        });
         int answers = 0;
         connect(link.get(), &uart::receivedData, this, [&] { ++answers; });
         QElapsedTimer clock;

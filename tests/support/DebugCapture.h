@@ -47,8 +47,12 @@ inline QStringList take() {
     out.swap(state().lines);
     return out;
 }
-inline void clear() { take(); }
-inline bool contains(const QString &line) { return lines().contains(line); }
+inline void clear() {
+    take();
+}
+inline bool contains(const QString &line) {
+    return lines().contains(line);
+}
 inline QString last() {
     const QStringList all = lines();
     return all.isEmpty() ? QString() : all.last();
