@@ -11,12 +11,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <pty.h>
 #include <sys/resource.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include "MainWindow.h"
+#include "Pty.h"
 
 namespace {
 double cpuSeconds() {
@@ -40,16 +38,10 @@ int main(int argc, char *argv[]) {
     qInstallMessageHandler(quiet);
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 10;
-    int master = -1, slave = -1;
-    char name[256] = {};
-    ::openpty(&master, &slave, name, nullptr, nullptr);
-    termios tio{};
-    ::tcgetattr(slave, &tio);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(slave, TCSANOW, &tio);
+    Pty pty; // its far end stays silent
 
     QSerialPort port;
-    port.setPortName(QString::fromLocal8Bit(name));
+    port.setPortName(pty.slavePath());
     port.open(QIODevice::ReadWrite);
     auto *console = new MainWindow(nullptr, &port);
     QTimer::singleShot(500, &app, [] {}); // let the window settle before measuring
@@ -69,7 +61,5 @@ int main(int argc, char *argv[]) {
     std::printf("command: QT_QPA_PLATFORM=%s %s %d\n", qgetenv("QT_QPA_PLATFORM").constData(),
                 argv[0], seconds);
     delete console;
-    ::close(master);
-    ::close(slave);
     return 0;
 }

@@ -303,8 +303,8 @@ private slots:
                     kExchangeMs);
     }
 
-    // A spoilt answer (the version, the first one) stops the receiver: the
-    // documented diagnostics, nothing delivered, also not the sound answer
+    // A spoilt answer (the version, the first one) stops the receiver: its
+    // diagnostics say why, nothing is delivered, also not the sound answer
     // that follows; "Reset Uart Queue" brings the next answer through.
     void spoiltAnswers_data() {
         QTest::addColumn<QString>("faultSwitch");
