@@ -27,6 +27,8 @@
 
 #include "BootloaderProtocol.h"
 #include "BootloaderWindow.h"
+#include "DebugCapture.h"
+#include "Files.h"
 #include "FullImage.h"
 #include "PICProgram.h"
 #include "SimProcess.h"
@@ -46,12 +48,6 @@ constexpr int kStartMs = 5000;
 constexpr int kWriteLimitMs = 60000;
 constexpr double kAimPercent = 3.0;
 const QString kDoneStatus = QStringLiteral("Status : Writing Config -> OK");
-
-void dropDebugLines(QtMsgType type, const QMessageLogContext &, const QString &message) {
-    // Edition 5 prints every frame byte; the offscreen platform warns about fixed sizes.
-    if (type != QtDebugMsg && !message.contains("propagateSizeHints"))
-        std::fprintf(stderr, "%s\n", qPrintable(message));
-}
 
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -184,7 +180,7 @@ int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    qInstallMessageHandler(dropDebugLines);
+    qInstallMessageHandler(DebugCapture::dropDebugLines);
     const int pacedRuns = argc > 1 ? qMax(1, atoi(argv[1])) : kPacedRuns;
     const int unpacedRuns = argc > 2 ? qMax(1, atoi(argv[2])) : kUnpacedRuns;
     const QString sim =
@@ -193,11 +189,8 @@ int main(int argc, char **argv) {
 
     QTemporaryDir dir;
     const QString hexPath = dir.filePath("full.hex");
-    QFile file(hexPath);
-    const QByteArray image = FullImage().file;
-    if (!file.open(QIODevice::WriteOnly) || file.write(image) != image.size())
+    if (!writeFile(hexPath, FullImage().file))
         return 1;
-    file.close();
     PICProgram program;
     if (program.readHexFile(hexPath) != 0)
         return 1;

@@ -21,6 +21,7 @@
 #include "BootloaderWindow.h"
 #include "Bytes.h"
 #include "DebugCapture.h"
+#include "Files.h"
 #include "Pty.h"
 
 namespace {
@@ -91,9 +92,8 @@ class TestBootloaderWindow : public QObject {
     }
 
     void choose(const QString &name, const QByteArray &text) {
-        QFile file(dir.filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
-        chosenFile = file.fileName();
+        chosenFile = dir.filePath(name);
+        QVERIFY(writeFile(chosenFile, text));
         click("progFile_button");
     }
 

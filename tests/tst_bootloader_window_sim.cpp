@@ -15,6 +15,7 @@
 
 #include "BootloaderWindow.h"
 #include "Bytes.h"
+#include "DebugCapture.h"
 #include "HexRecord.h"
 #include "SimProcess.h"
 #include "SimSupport.h"
@@ -68,12 +69,6 @@ QByteArray column1(const QTableWidget *table) {
     return bytes;
 }
 
-void quiet(QtMsgType type, const QMessageLogContext &, const QString &message) {
-    // Every frame byte is a debug line; the offscreen platform warns about fixed sizes.
-    if (type != QtDebugMsg && !message.contains("propagateSizeHints"))
-        fprintf(stderr, "%s\n", qPrintable(message));
-}
-
 } // namespace
 
 class TestBootloaderWindowSim : public QObject {
@@ -111,15 +106,16 @@ class TestBootloaderWindowSim : public QObject {
 
 private slots:
     void initTestCase() {
-        qInstallMessageHandler(quiet);
+        qInstallMessageHandler(DebugCapture::dropDebugLines);
         QVERIFY(sim.start({"--dump-dir", dir.filePath("dump")}));
         port = std::make_unique<QSerialPort>(sim.path());
         QVERIFY(port->open(QIODevice::ReadWrite));
         window = std::make_unique<BootloaderWindow>(nullptr, port.get(), 5);
-        QFile file(dir.filePath("image.hex"));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(kImage) == kImage.size());
-        window->openFileDialog = [name = file.fileName()](const QString &, const QString &,
-                                                          const QString &) { return name; };
+        const QString file = dir.filePath("image.hex");
+        QVERIFY(writeFile(file, kImage));
+        window->openFileDialog = [file](const QString &, const QString &, const QString &) {
+            return file;
+        };
         window->confirmDialog = [](const QString &, const QString &) { return true; };
         window->valueDialog = [this](const BootloaderWindow::ValueRequest &) {
             return std::optional<int>(valueAnswer);

@@ -1,6 +1,7 @@
 // One console edition's window through its widgets: what each control sends,
 // how answers reach the message area and the log, and the whole window
 // against the simulated unit. Built once per edition against its MainWindow.
+#include "Files.h"
 #include "SimProcess.h"
 #include "tst_console_window_support.h"
 
@@ -195,8 +196,7 @@ private slots:
         } else if (inTheWay == "/dev/full") {
             QVERIFY(QFile::link(inTheWay, "Messages.txt"));
         } else {
-            QFile file("Messages.txt");
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(earlier) == earlier.size());
+            QVERIFY(writeFile("Messages.txt", earlier));
         }
         console.messages()->setPlainText("first\nsecond");
         rlimit unlimited{};

@@ -17,6 +17,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "Files.h"
 #include "HexRecord.h"
 #include "HexText.h"
 #include "PICProgram.h"
@@ -137,8 +138,7 @@ class TestHexHell : public QObject {
 
     QString write(const QByteArray &content) {
         const QString path = dir_.filePath(QStringLiteral("small.hex"));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) < 0)
+        if (!writeFile(path, content))
             qFatal("cannot write the test file");
         return path;
     }

@@ -1,9 +1,9 @@
 // Reading HEX files into the three stores, from files written on disk.
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "Files.h"
 #include "HexText.h"
 #include "PICProgram.h"
 
@@ -13,8 +13,7 @@ class TestHexFile : public QObject {
 
     QString write(const QByteArray &content) {
         const QString path = dir_.filePath(QStringLiteral("image.hex"));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) < 0)
+        if (!writeFile(path, content))
             qFatal("cannot write the test file");
         return path;
     }

@@ -2,34 +2,16 @@
 #include <QtTest>
 
 #include <QSerialPort>
-#include <mutex>
 
 #include <memory>
 
 #include "Bytes.h"
+#include "DebugCapture.h"
 #include "PeerThread.h"
 #include "Pty.h"
 #include "uart.h"
 
-namespace {
-std::mutex logMutex;
-QStringList logLines;
-void captureDebug(QtMsgType, const QMessageLogContext &, const QString &msg) {
-    std::lock_guard<std::mutex> lock(logMutex);
-    logLines.append(msg);
-}
-QStringList peekLog() {
-    std::lock_guard<std::mutex> lock(logMutex);
-    return logLines;
-}
-QStringList takeLog() {
-    std::lock_guard<std::mutex> lock(logMutex);
-    QStringList out;
-    out.swap(logLines);
-    return out;
-}
-
-} // namespace
+namespace {} // namespace
 
 class TestUart : public QObject {
     Q_OBJECT
@@ -51,13 +33,13 @@ class TestUart : public QObject {
 
 private slots:
     void initTestCase() {
-        qInstallMessageHandler(captureDebug);
+        DebugCapture::install();
         uart::setAnswerWait(1500);
     }
     void cleanup() {
         port.reset();
         pty.reset();
-        takeLog();
+        DebugCapture::take();
         uart::setAnswerWait(1500);
     }
 
@@ -131,12 +113,12 @@ private slots:
         uart *link = makeLink();
         send(link, {5});
         QCOMPARE(pty->readPayloads(1, 1000).size(), 1);
-        takeLog();
+        DebugCapture::take();
         QElapsedTimer clock;
         clock.start();
         delete link;
         QVERIFY2(clock.elapsed() < 1000, "destruction must not wait out the answer wait");
-        const QStringList log = takeLog();
+        const QStringList log = DebugCapture::take();
         QCOMPARE(log.mid(log.size() - 2), (QStringList{"Thread stoped", "Destroy uart"}));
     }
 
@@ -193,19 +175,20 @@ private slots:
         QFETCH(int, edition);
         QFETCH(QStringList, lines);
         std::unique_ptr<uart> link(makeLink(edition));
-        takeLog();
+        DebugCapture::take();
         send(link.get(), {0x0D});
         QCOMPARE(pty->readPayloads(1, 1000).size(), 1);
-        QCOMPARE(takeLog(), lines);
+        QCOMPARE(DebugCapture::take(), lines);
     }
 
     void diagnostics() {
         std::unique_ptr<uart> link(makeLink(5));
-        takeLog();
+        DebugCapture::take();
         pty->write(bytes({0x55, 0x0F, 0x0F, 1, 4, 0xFF, 0x00}));
-        QTRY_COMPARE(peekLog(), (QStringList{"Frame error, rFrameCounter = 0",
-                                             "Checksum error, Calculated checksum = 252; "
-                                             "Received checksum = 0"}));
+        QTRY_COMPARE(DebugCapture::lines(),
+                     (QStringList{"Frame error, rFrameCounter = 0",
+                                  "Checksum error, Calculated checksum = 252; "
+                                  "Received checksum = 0"}));
     }
 
     // Edition 1: a bad frame resets the receiver and empties the queue at once.
@@ -219,14 +202,14 @@ private slots:
         for (int code : {1, 2, 3})
             send(link.get(), {code});
         QCOMPARE(pty->readPayloads(1, 1000).size(), 1);
-        takeLog();
+        DebugCapture::take();
         pty->write(bytes({0x0F, 0x0F, 1, 4, 0, 0x55, 0x0F, 0x0F, 1, 4, 0, 0xAA}));
         QTRY_COMPARE(link->queuedCount(), 0);
         QCOMPARE(int(link->receiver().rFrameCounter), 0);
         QCOMPARE(delivered, 0); // the rest of that batch was dropped
         QCOMPARE(lost, QList<uart::ReadFault>{uart::ReadFault::EndByte}); // the frame in flight
         QCOMPARE(pty->readPayloads(1, 400), QList<QByteArray>());
-        QVERIFY(takeLog().isEmpty());
+        QVERIFY(DebugCapture::take().isEmpty());
         pty->sendPayload(bytes({4, 0})); // the receiver works again
         QTRY_COMPARE(delivered, 1);
     }

@@ -179,8 +179,7 @@ private slots:
         // ReceivedMessages.txt goes to the working directory.
         QVERIFY(QDir::setCurrent(dir.path()));
         hexPath = dir.filePath(QStringLiteral("image.hex"));
-        QFile file(hexPath);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(kImage.file) > 0);
+        QVERIFY(writeFile(hexPath, kImage.file));
     }
 
     void init() {

@@ -73,11 +73,6 @@ QStringList logFrames(const QString &path) {
     return frames;
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
 } // namespace
 
 class TestZqctl : public QObject {

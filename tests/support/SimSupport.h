@@ -11,15 +11,12 @@
 
 #include <functional>
 
+#include "Files.h"
+
 #include <csignal>
 #include <sys/types.h>
 
 namespace sim_support {
-
-inline QByteArray readFile(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Runs the event loop until `done`. QTRY_* sleeps 10 ms between turns of the
 // loop and each exchange needs two turns: a whole write would take minutes.
