@@ -14,11 +14,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <poll.h>
-#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
 #include "PeerThread.h"
+#include "ProcessUse.h"
 #include "Pty.h"
 #include "frame.h"
 #include "uart.h"
@@ -127,18 +127,8 @@ double idleCpuPercent(int seconds) {
     QSerialPort port;
     openOn(port, pty);
     uart link(&port, 5);
-    rusage before{}, after{};
-    ::getrusage(RUSAGE_SELF, &before);
-    QElapsedTimer wall;
-    wall.start();
-    QEventLoop idle;
-    QTimer::singleShot(seconds * 1000, &idle, &QEventLoop::quit);
-    idle.exec();
-    ::getrusage(RUSAGE_SELF, &after);
-    auto secs = [](const timeval &tv) { return double(tv.tv_sec) + tv.tv_usec / 1e6; };
-    const double cpu =
-        secs(after.ru_utime) - secs(before.ru_utime) + secs(after.ru_stime) - secs(before.ru_stime);
-    return 100.0 * cpu / (wall.elapsed() / 1000.0);
+    const IdleUse use = runIdle(seconds * 1000);
+    return 100.0 * use.cpuSeconds / use.wallSeconds;
 }
 
 } // namespace

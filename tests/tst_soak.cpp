@@ -24,9 +24,8 @@
 #include <atomic>
 #include <memory>
 
-#include <unistd.h>
-
 #include "MainWindow.h"
+#include "ProcessUse.h"
 #include "SimProcess.h"
 #include "Unit.h"
 #include "Wire.h"
@@ -73,13 +72,6 @@ void countDiagnostics(QtMsgType type, const QMessageLogContext &, const QString 
              !message.startsWith(QLatin1String("Destroy")) &&
              message != QLatin1String("Thread stoped"))
         ++otherDiagnostics;
-}
-
-long residentKiB() {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    return statm.readAll().split(' ').value(1).toLong() * (::sysconf(_SC_PAGESIZE) / 1024);
 }
 
 // The buttons pressed, in turn, and the payload each one sends (its default

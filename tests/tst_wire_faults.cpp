@@ -23,13 +23,13 @@
 #include <mutex>
 
 #include <csignal>
-#include <sys/resource.h>
 
 #include "BootloaderWindow.h"
 #include "ConnectionWindow.h"
 #include "FullImage.h"
 #include "ListedPort.h"
 #include "MainWindow.h"
+#include "ProcessUse.h"
 #include "SimProcess.h"
 #include "SimSupport.h"
 #include "Wire.h"
@@ -121,13 +121,6 @@ quint32 seedFor(zq::sim::Faults faults, const QList<QByteArray> &answers,
         if (cleanAnswers(faults, answers) == pattern)
             return faults.seed;
     return 0;
-}
-
-double cpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 } // namespace
@@ -503,18 +496,13 @@ private slots:
         QVERIFY(sim->process.waitForFinished());
 
         // Two seconds of the event loop on the dead port: the process must mostly sleep.
-        const double cpuBefore = cpuSeconds();
-        QElapsedTimer wall;
-        wall.start();
-        QEventLoop idle;
-        QTimer::singleShot(2000, &idle, &QEventLoop::quit);
-        idle.exec();
-        const double cpu = cpuSeconds() - cpuBefore;
-        const double wallSeconds = double(wall.elapsed()) / 1000;
-        QVERIFY2(cpu < 0.2 * wallSeconds,
-                 qPrintable(QStringLiteral("%1 s of CPU in %2 s").arg(cpu).arg(wallSeconds)));
+        const IdleUse use = runIdle(2000);
+        QVERIFY2(
+            use.cpuSeconds < 0.2 * use.wallSeconds,
+            qPrintable(
+                QStringLiteral("%1 s of CPU in %2 s").arg(use.cpuSeconds).arg(use.wallSeconds)));
 
-        qInfo("%.3f s of CPU in %.3f s after the unit went away", cpu, wallSeconds);
+        qInfo("%.3f s of CPU in %.3f s after the unit went away", use.cpuSeconds, use.wallSeconds);
         const QRegularExpression incomplete(QStringLiteral(
             "^Status : Writing Program -> Incomplete, (\\d+) of 1018 confirmed, ttyS0 lost$"));
         const QRegularExpressionMatch m = incomplete.match(status(*firmware));
