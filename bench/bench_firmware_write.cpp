@@ -20,7 +20,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
-#include <functional>
 #include <termios.h>
 #include <unistd.h>
 #include <vector>
@@ -31,6 +30,7 @@
 #include "Files.h"
 #include "FullImage.h"
 #include "PICProgram.h"
+#include "ProcessUse.h"
 #include "SimProcess.h"
 #include "frame.h"
 
@@ -52,14 +52,6 @@ const QString kDoneStatus = QStringLiteral("Status : Writing Config -> OK");
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
-}
-
-bool waitUntil(const std::function<bool()> &done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    return done();
 }
 
 struct WriteRun {

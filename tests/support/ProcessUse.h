@@ -1,14 +1,32 @@
 #pragma once
-// What this process costs the machine: CPU time, resident memory, and the CPU
-// it takes while its event loop has nothing to do.
+// The event loop turned until something happens, and what this process costs
+// the machine: CPU time, resident memory, and the CPU it takes while its event
+// loop has nothing to do.
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QTimer>
 
+#include <functional>
+
 #include <sys/resource.h>
 #include <unistd.h>
+
+// Runs the event loop until `done`, at most `ms`. QTRY_* sleeps 10 ms between
+// turns of the loop and each exchange needs two turns: a whole write would
+// take minutes.
+inline bool waitUntil(const std::function<bool()> &done, int ms) {
+    constexpr int kTickMs = 10;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QTimer tick; // wakes the loop to look at `done` when nothing else happens
+    tick.start(kTickMs);
+    while (!done() && elapsed.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return done();
+}
 
 // User and system time so far, in seconds.
 inline double cpuSeconds() {
