@@ -1,8 +1,9 @@
-// HEX files from hell: whatever a technician's disk holds under a .hex name,
-// reading it gives 0 or -1, never a crash, a hang or memory without bound.
-// The small files are read in this process, where the sanitizers see them;
-// each 50 MB file is read in a child process of its own, so that a crash or a
-// hang fails that row alone and the child's peak RSS is what that file cost.
+// HEX files, sound ones and ones from hell: whatever a technician's disk holds
+// under a .hex name, reading it gives 0 or -1 and the stores the table says,
+// never a crash, a hang or memory without bound. The small files are read in
+// this process, where the sanitizers see them; each 50 MB file is read in a
+// child process of its own, so that a crash or a hang fails that row alone
+// and the child's peak RSS is what that file cost.
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,4 +1,6 @@
-// Reading HEX files into the three stores, from files written on disk.
+// The three stores a HEX file is read into: finding in them, clearing them,
+// reading again on top of them. What each file leaves there is tst_hex_hell's
+// table.
 
 #include <QTemporaryDir>
 #include <QtTest>
