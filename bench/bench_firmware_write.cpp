@@ -19,8 +19,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fcntl.h>
-#include <termios.h>
 #include <unistd.h>
 #include <vector>
 
@@ -31,6 +29,7 @@
 #include "FullImage.h"
 #include "PICProgram.h"
 #include "ProcessUse.h"
+#include "RawPort.h"
 #include "SimProcess.h"
 #include "frame.h"
 
@@ -125,23 +124,11 @@ double bareClientSeconds(const QString &sim, const QVector<QByteArray> &sequence
     SimProcess unit;
     if (!unit.start({"--baud", QString::number(kBaud)}, sim))
         return 0;
-    const int fd = ::open(QFile::encodeName(unit.path()).constData(), O_RDWR | O_NOCTTY);
-    termios tio{};
-    ::tcgetattr(fd, &tio);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(fd, TCSANOW, &tio);
+    const int fd = openRaw(QFile::encodeName(unit.path()).constData());
     const auto exchange = [fd](const QByteArray &payload) {
         const QByteArray frame = zq::buildFrame(payload, false);
-        if (::write(fd, frame.constData(), size_t(frame.size())) != frame.size())
-            return false;
-        char answer[64];
-        for (int got = 0; got < kAnswerPayloadBytes + kFrameOverheadBytes;) {
-            const ssize_t n = ::read(fd, answer, sizeof answer);
-            if (n <= 0)
-                return false;
-            got += int(n);
-        }
-        return true;
+        return exchangeRaw(fd, frame.constData(), size_t(frame.size()),
+                           kAnswerPayloadBytes + kFrameOverheadBytes);
     };
     QElapsedTimer t;
     bool ok = exchange(zq::boot::command(StartBootloader));

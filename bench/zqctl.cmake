@@ -3,6 +3,8 @@
 # and against a bare replay of the same frames.
 #   cmake --build <build> --target bench_zqctl
 add_executable(bench_zqctl_floor ${CMAKE_CURRENT_LIST_DIR}/bench_zqctl_floor.cpp)
+# RawPort.h alone: the replay stays free of Qt.
+target_include_directories(bench_zqctl_floor PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
 if(ZQ_BUILD_ZQCTL)
   add_custom_target(bench_zqctl
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/bench_zqctl.sh $<TARGET_FILE:zqctl> $<TARGET_FILE:zq-sim>

@@ -9,13 +9,13 @@
 #include <QtTest>
 
 #include "Bytes.h"
+#include "RawPort.h"
 #include "SimProcess.h"
 #include "frame.h"
 
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -28,11 +28,7 @@ public:
     bool start(const QStringList &args) { return SimProcess::start(args) && openPort(); }
 
     bool openPort() {
-        fd = ::open(path().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        termios tio{};
-        ::tcgetattr(fd, &tio);
-        ::cfmakeraw(&tio);
-        ::tcsetattr(fd, TCSANOW, &tio);
+        fd = openRaw(path().toLocal8Bit().constData(), O_NONBLOCK);
         return fd >= 0;
     }
     void closePort() {
