@@ -24,6 +24,7 @@
 #include <atomic>
 #include <memory>
 
+#include "Bytes.h"
 #include "MainWindow.h"
 #include "ProcessUse.h"
 #include "SimProcess.h"
@@ -202,10 +203,7 @@ private slots:
             QList<QByteArray> lines = (partial + log.readAll()).split('\n');
             partial = lines.takeLast();
             for (const QByteArray &line : lines) {
-                QByteArray payload;
-                for (const QByteArray &b : line.mid(line.lastIndexOf(": ") + 2).split('|'))
-                    if (!b.isEmpty())
-                        payload.append(char(b.toInt()));
+                const QByteArray payload = loggedPayload(line);
                 if (mismatch.isEmpty() && (received >= expected.answers.size() ||
                                            expected.answers.at(received).payload != payload))
                     mismatch = QStringLiteral("answer %1: got %2, expected %3")

@@ -47,16 +47,9 @@ constexpr int kExchangeMs = 5000;
 // The payloads of ReceivedMessages.txt, "=> <date>: b0|b1|...|" per line.
 QList<QByteArray> receivedLog() {
     QList<QByteArray> out;
-    for (const QByteArray &line : readFile(QStringLiteral("ReceivedMessages.txt")).split('\n')) {
-        const int start = line.lastIndexOf(": ");
-        if (start < 0)
-            continue;
-        QByteArray payload;
-        for (const QByteArray &b : line.mid(start + 2).split('|'))
-            if (!b.isEmpty())
-                payload.append(char(b.toInt()));
-        out.append(payload);
-    }
+    for (const QByteArray &line : readFile(QStringLiteral("ReceivedMessages.txt")).split('\n'))
+        if (line.contains(": "))
+            out.append(loggedPayload(line));
     return out;
 }
 
