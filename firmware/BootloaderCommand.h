@@ -5,6 +5,8 @@
 
 #include <QtGlobal>
 
+namespace zq::boot {
+
 enum BootloaderCommand : quint8 {
     ReadVersion = 0x00,
     // 0x01 has no command of ours; the bootloader may send it and nothing is done with it.
@@ -19,8 +21,6 @@ enum BootloaderCommand : quint8 {
     StartUserProgram = 0xCC,
     ErrorReport = 0x3E, // sent by the unit only: base and error number
 };
-
-namespace zq::boot {
 
 // Program memory is written in blocks of kBlockBytes bytes from kProgramStart
 // (the bootloader itself lives below) up to, not including, kProgramEnd.

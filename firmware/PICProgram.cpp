@@ -7,22 +7,16 @@
 
 #include <algorithm>
 
+#include "HexRecord.h"
+#include "Pic18Memory.h"
+
 namespace {
 
-// Upper address (type-04 records) of the PIC18 memory spaces other than program memory.
-constexpr quint16 kIdSpace = 0x0020;
-constexpr quint16 kConfigSpace = 0x0030;
-constexpr quint16 kEepromSpace = 0x00F0;
+using zq::hex::kAddressPos;
+using zq::hex::kCountPos;
+using zq::hex::kDataPos;
+using zq::hex::kTypePos;
 
-// Only the record type that changes the upper address is told apart; every
-// other type is stored as data.
-constexpr int kExtendedLinearAddressRecord = 0x04;
-
-// Fixed character positions of a record; position 0 holds the ':'.
-constexpr int kCountPos = 1;
-constexpr int kAddressPos = 3;
-constexpr int kTypePos = 7;
-constexpr int kDataPos = 9;
 // No field lies past the last digit of data byte 255, so only that many
 // characters of a line are ever kept, whatever its length.
 constexpr int kUsedChars = kDataPos + 2 * 255 + 2;
@@ -160,25 +154,27 @@ void PICProgram::addRecord(const QString &line, quint16 &upperAddress) {
         quint16((byteAt(line, kAddressPos) << 8) | byteAt(line, kAddressPos + 2));
     const auto dataByte = [&line](int k) { return byteAt(line, kDataPos + 2 * k); };
 
-    if (byteAt(line, kTypePos) == kExtendedLinearAddressRecord) {
+    // Only the record type that changes the upper address is told apart;
+    // every other type is stored as data.
+    if (byteAt(line, kTypePos) == zq::hex::ExtendedLinearAddress) {
         upperAddress = quint16((dataByte(0) << 8) | dataByte(1));
         return;
     }
 
     switch (upperAddress) {
-    case kConfigSpace:
+    case zq::pic18::kConfigSpace:
         // In order of the file; the record addresses inside the space are not kept.
         for (int k = 0; k < count; ++k)
             configBytes_.append(char(dataByte(k)));
         return;
-    case kEepromSpace:
+    case zq::pic18::kEepromSpace:
         for (int k = 0; k < count; ++k) {
             const auto address = quint16(recordAddress + k);
             firstEepromByte_.insertFirst(address, eepromBytes_.size(), 0);
             eepromBytes_.append({address, quint8(dataByte(k))});
         }
         return;
-    case kIdSpace:
+    case zq::pic18::kIdSpace:
         return;
     default:
         break;

@@ -13,7 +13,9 @@ bool looksLikeAnError(const QString &text) {
            text.contains(QLatin1String("don't match")) || text.contains(QLatin1String("unknown")) ||
            text.contains(QLatin1String("Unknown"));
 }
-QString hex(const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex(' ')); }
+QString hex(const QByteArray &bytes) {
+    return QString::fromLatin1(bytes.toHex(' '));
+}
 } // namespace
 
 class TestSimCrossCheck : public QObject {
@@ -53,11 +55,12 @@ private slots:
                 // The unit acknowledges entering its bootloader so that the version
                 // request behind it is not held up; the window has no text for that
                 // acknowledgement, and the version answer replaces its status at once.
-                if (quint8(answer.at(0)) == StartBootloader)
+                if (quint8(answer.at(0)) == zq::boot::StartBootloader)
                     continue;
                 const auto handled = zq::boot::handleAnswer(
                     reinterpret_cast<const quint8 *>(answer.constData()), answer.size());
-                QVERIFY2(!looksLikeAnError(handled.status) && !handled.status.contains("Frame error"),
+                QVERIFY2(!looksLikeAnError(handled.status) &&
+                             !handled.status.contains("Frame error"),
                          qPrintable(hex(command) + " -> " + hex(answer) + ": " + handled.status));
             }
         }

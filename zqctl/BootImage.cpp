@@ -2,18 +2,13 @@
 
 #include "BootloaderCommand.h"
 #include "PICProgram.h"
+#include "Pic18Memory.h"
 
 namespace zqctl {
 
 namespace {
 
-constexpr int kConfigBase = 0x300000;
 constexpr int kEepromRunHeaderBytes = 4; // code, count, address high, address low
-
-const char *const kConfigNames[zq::boot::kConfigSize] = {
-    "CONFIG1L", "CONFIG1H", "CONFIG2L", "CONFIG2H", "CONFIG3L", "CONFIG3H", "CONFIG4L",
-    "CONFIG4H", "CONFIG5L", "CONFIG5H", "CONFIG6L", "CONFIG6H", "CONFIG7L", "CONFIG7H",
-};
 
 QString byteHex(quint8 value) {
     return QStringLiteral("0x%1").arg(QString::number(value, 16).toUpper().rightJustified(2, '0'));
@@ -24,7 +19,7 @@ QString byteHex(quint8 value) {
 QByteArray eepromFromPayloads(const QVector<QByteArray> &payloads) {
     QByteArray eeprom(zq::boot::kEepromSize, '\0');
     for (const QByteArray &p : payloads) {
-        if (p.size() < kEepromRunHeaderBytes || quint8(p[0]) != WriteEeprom)
+        if (p.size() < kEepromRunHeaderBytes || quint8(p[0]) != zq::boot::WriteEeprom)
             continue;
         const int count = quint8(p[1]);
         const int start = (quint8(p[2]) << 8) | quint8(p[3]);
@@ -38,7 +33,7 @@ QByteArray eepromFromPayloads(const QVector<QByteArray> &payloads) {
 
 QByteArray configFromPayloads(const QVector<QByteArray> &payloads) {
     for (int i = payloads.size() - 1; i >= 0; --i) {
-        if (!payloads[i].isEmpty() && quint8(payloads[i][0]) == WriteConfig)
+        if (!payloads[i].isEmpty() && quint8(payloads[i][0]) == zq::boot::WriteConfig)
             return payloads[i].mid(1);
     }
     return {};
@@ -51,12 +46,12 @@ QString writePayloadText(const QByteArray &p) {
     const int code = p.isEmpty() ? -1 : quint8(p[0]);
     // Both carry their address in bytes 2 and 3, high byte first.
     const int start = p.size() >= kEepromRunHeaderBytes ? (quint8(p[2]) << 8) | quint8(p[3]) : -1;
-    if (code == WriteProgram && start >= 0)
+    if (code == zq::boot::WriteProgram && start >= 0)
         return QStringLiteral("block ") + hex4(start);
-    if (code == WriteEeprom && start >= 0)
+    if (code == zq::boot::WriteEeprom && start >= 0)
         return QStringLiteral("EEPROM run %1-%2")
             .arg(hex4(start), hex4(start + qMax(1, int(quint8(p[1]))) - 1));
-    if (code == WriteConfig)
+    if (code == zq::boot::WriteConfig)
         return QStringLiteral("configuration");
     return QStringLiteral("code %1").arg(byteHex(quint8(qMax(code, 0))));
 }
@@ -115,8 +110,10 @@ QString eepromMismatchText(int address, quint8 wrote, quint8 read) {
 
 QString configMismatchText(int index, quint8 wrote, quint8 read) {
     return QStringLiteral("%1 (0x%2): wrote %3, read %4")
-        .arg(QLatin1String(index < zq::boot::kConfigSize ? kConfigNames[index] : "CONFIG"),
-             QString::number(kConfigBase + index, 16).toUpper(), byteHex(wrote), byteHex(read));
+        .arg(QLatin1String(index < zq::boot::kConfigSize ? zq::pic18::kConfigRegisterNames[index]
+                                                         : "CONFIG"),
+             QString::number(zq::pic18::kConfigBase + index, 16).toUpper(), byteHex(wrote),
+             byteHex(read));
 }
 
 } // namespace zqctl

@@ -6,19 +6,15 @@
 
 #include "BootloaderCommand.h"
 #include "FirstIndex.h"
+#include "HexRecord.h"
 #include "PICProgram.h"
+#include "Pic18Memory.h"
 
 namespace zqctl {
 
 namespace {
 
-constexpr quint16 kIdUpper = 0x0020;
-constexpr quint16 kConfigUpper = 0x0030;
-constexpr quint16 kEepromUpper = 0x00F0;
-constexpr int kRecordHeaderChars = 9; // ':' count(2) address(4) type(2)
 constexpr int kChecksumChars = 2;
-
-enum RecordType : int { DataRecord = 0, EndOfFile = 1, ExtendedLinearAddress = 4 };
 
 QString hex(qint64 value, int digits) {
     return QStringLiteral("0x") +
@@ -51,7 +47,7 @@ public:
         const QByteArray bytes = ok ? QByteArray::fromHex(digits) : QByteArray();
         if (!ok || bytes.size() < 5 || bytes.size() != 5 + quint8(bytes[0])) {
             const int needed =
-                kRecordHeaderChars + kChecksumChars + (bytes.isEmpty() ? 0 : 2 * quint8(bytes[0]));
+                zq::hex::kDataPos + kChecksumChars + (bytes.isEmpty() ? 0 : 2 * quint8(bytes[0]));
             return broken(number, QStringLiteral("malformed record: %1 characters where its byte "
                                                  "count needs %2, or digits that are not hex")
                                       .arg(text.size())
@@ -69,7 +65,7 @@ public:
         const int address = (quint8(bytes[1]) << 8) | quint8(bytes[2]);
         const int type = quint8(bytes[3]);
         const QByteArray data = bytes.mid(4, count);
-        if (type == ExtendedLinearAddress) {
+        if (type == zq::hex::ExtendedLinearAddress) {
             if (count != 2)
                 return broken(
                     number,
@@ -77,11 +73,11 @@ public:
             upper_ = quint16((quint8(data[0]) << 8) | quint8(data[1]));
             return;
         }
-        if (type == EndOfFile) {
+        if (type == zq::hex::EndOfFileRecord) {
             sawEnd_ = true;
             return;
         }
-        if (type != DataRecord)
+        if (type != zq::hex::DataRecord)
             broken(number, QStringLiteral("record type %1 is read as data").arg(hex(type, 2)));
         place(number, address, data);
     }
@@ -196,9 +192,9 @@ private:
         const int count = data.size();
         if (count == 0)
             return;
-        if (upper_ == kIdUpper) {
+        if (upper_ == zq::pic18::kIdSpace) {
             report.idLocationBytes += count;
-        } else if (upper_ == kConfigUpper) {
+        } else if (upper_ == zq::pic18::kConfigSpace) {
             if (address != report.configBytes)
                 unusableConfig(number, QStringLiteral("configuration bytes at %1 follow %2 bytes: "
                                                       "the window takes them in file order, not "
@@ -209,7 +205,7 @@ private:
             report.configBytes += count;
             if (report.config.size() < kMaxKeptConfigBytes)
                 report.config += data.left(kMaxKeptConfigBytes - report.config.size());
-        } else if (upper_ == kEepromUpper) {
+        } else if (upper_ == zq::pic18::kEepromSpace) {
             const int last = address + count - 1;
             if (last >= zq::boot::kEepromSize)
                 rangeProblem(number, HexArea::Eeprom,
