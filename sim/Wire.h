@@ -130,9 +130,8 @@ private:
     Unit &unit_;
     Faults faults_;
     FaultInjector injector_;
-    FrameReceiver receiver_;
+    FrameReceiver receiver_{FrameReceiver::ErrorPolicy::ReportAndRestart};
     FrameReceiver::Sink sink_;
-    bool receiveError_ = false;
     qint64 currentByteEndNs_ = 0;
     LineClock rxClock_;
     LineClock txClock_;

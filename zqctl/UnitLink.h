@@ -79,7 +79,7 @@ public:
     // The next frame, within `waitMs` (0: only what has come already).
     Incoming next(int waitMs);
     // Part of a frame has come and the rest is awaited.
-    bool midFrame() const { return receiver_.rFrameCounter != zq::FrameReceiver::WaitStart1; }
+    bool midFrame() const { return receiver_.midFrame(); }
     // Drops what the port holds and any frame begun.
     void dropInput();
 
@@ -94,9 +94,8 @@ private:
     FrameLog *log_;
     const QString logPrefix_;
     QSerialPort port_;
-    zq::FrameReceiver receiver_;
+    zq::FrameReceiver receiver_{zq::FrameReceiver::ErrorPolicy::ReportAndRestart};
     zq::FrameReceiver::Sink sink_;
-    bool resetReceiver_ = false;
     QByteArray logPending_; // bytes of the frame being received, for the log
     QQueue<Incoming> inbox_;
     qint64 bytesWritten_ = 0;
