@@ -4,13 +4,13 @@
 #include <QBuffer>
 #include <QtTest>
 
-#include "AnswerText.h"
 #include "BootImage.h"
 #include "CommandLine.h"
 #include "ConsoleRequest.h"
 #include "HexChecker.h"
 #include "HexWriter.h"
 #include "PICProgram.h"
+#include "Printed.h"
 
 using namespace zqctl;
 

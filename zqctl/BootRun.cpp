@@ -12,9 +12,9 @@
 #include "InputFile.h"
 #include "PICProgram.h"
 #include "Payloads.h"
-#include "Session.h"
 #include "Stop.h"
 #include "TimeUnits.h"
+#include "UnitSession.h"
 
 #include <optional>
 

@@ -13,7 +13,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "AnswerText.h"
+#include "Printed.h"
 
 #include <cstdio>
 #include <mutex>

@@ -4,8 +4,8 @@
 #include <QElapsedTimer>
 #include <QSerialPortInfo>
 
-#include "AnswerText.h"
 #include "InputFile.h"
+#include "Printed.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #pragma once
 // zqctl's end of the serial line to one unit: the port, the frame receiver and
 // the --log file. It sends a payload and hands over the frames that come, one
-// at a time; which of them answers what is the session's business (Session.h),
+// at a time; which of them answers what is the session's business (UnitSession.h),
 // which owns the link and is the only one to use it. After a frame, checksum
 // or end-byte error the receiver is reset at once, so the next frame is read.
 //

@@ -7,9 +7,9 @@
 #include "BootRun.h"
 #include "ConsoleRun.h"
 #include "ExitCode.h"
-#include "Session.h"
 #include "Stop.h"
 #include "TimeUnits.h"
+#include "UnitSession.h"
 
 #include <memory>
 #include <mutex>

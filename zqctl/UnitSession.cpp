@@ -1,4 +1,4 @@
-#include "Session.h"
+#include "UnitSession.h"
 
 #include "BootloaderCommand.h"
 #include "ConsoleCommand.h"

@@ -1,4 +1,4 @@
-#include "AnswerText.h"
+#include "Printed.h"
 
 #include <QJsonArray>
 
