@@ -31,7 +31,8 @@ QByteArray buildFrame(const QByteArray &payload, bool withChecksum);
 enum class FrameDamage : quint8 { None, Noise, Checksum, EndByte };
 
 // Receiver state machine. The field names and the values of rFrameCounter are
-// those the unit's documentation uses, so diagnostics read the same.
+// the unit firmware's own, so that a diagnostic names the same state on both
+// ends of the line.
 class FrameReceiver {
 public:
     enum State : quint8 {

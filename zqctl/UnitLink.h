@@ -8,7 +8,9 @@
 // The calls block (the port's own waits, no event loop), so a command reads as
 // a plain sequence of send and wait, and each unit of a multi-unit run can
 // have a thread of its own. The windows' link (`uart`) frees the line on any
-// answer, as the windows' documented behaviour wants; this one must not.
+// answer, whatever its code, since a window shows every answer that comes;
+// this one must not, since a run trusts an answer only when it can only be
+// the answer to its own payload.
 
 #include <QByteArray>
 #include <QFile>
