@@ -32,6 +32,10 @@ constexpr int kBlockCount = (kProgramEnd - kProgramStart) / kBlockBytes; // 1012
 constexpr int kEepromSize = 1024;
 constexpr int kEepromRun = 250;
 constexpr int kEepromRunCount = (kEepromSize + kEepromRun - 1) / kEepromRun; // 5
+// Headers before the data of a block write and of an EEPROM run (written, and
+// read back in the answer to ReadEeprom).
+constexpr int kBlockHeaderBytes = 4; // code, 0x00, address high, address low
+constexpr int kRunHeaderBytes = 4;   // code, count, address high, address low
 // CONFIG1L .. CONFIG7H.
 constexpr int kConfigSize = 14;
 

@@ -26,7 +26,6 @@ constexpr int kReadChunkBytes = 4096;
 
 constexpr quint8 kHighHalf = 0x2;
 constexpr quint8 kLowHalf = 0x1;
-constexpr int kErasedByte = 0xFF;
 
 // A character that is not a hex digit, and a position past the end of the
 // line, read as F: a short or damaged line reads as if padded with 'F'.
@@ -241,8 +240,8 @@ void PICProgram::addProgramWord(quint32 wordAddress, int high, int low) {
         return;
 
     const int index = programWords_.size();
-    const auto word =
-        quint16(((high >= 0 ? high : kErasedByte) << 8) | (low >= 0 ? low : kErasedByte));
+    const auto word = quint16(((high >= 0 ? high : zq::pic18::kErasedByte) << 8) |
+                              (low >= 0 ? low : zq::pic18::kErasedByte));
     programWords_.append({address, word});
     const quint8 missing = quint8((high < 0 ? kHighHalf : 0) | (low < 0 ? kLowHalf : 0));
     firstProgramWord_.insertFirst(quint32(address), index, missing);

@@ -15,6 +15,9 @@ constexpr quint16 kIdSpace = 0x0020;     // ID locations, 0x200000
 constexpr quint16 kConfigSpace = 0x0030; // configuration registers, 0x300000
 constexpr quint16 kEepromSpace = 0x00F0; // data EEPROM, 0xF00000
 
+// What erased program memory reads.
+constexpr quint8 kErasedByte = 0xFF;
+
 constexpr int kConfigBase = int(kConfigSpace) << 16;
 
 // The configuration registers in address order from kConfigBase.

@@ -8,8 +8,6 @@ namespace zqctl {
 
 namespace {
 
-constexpr int kEepromRunHeaderBytes = 4; // code, count, address high, address low
-
 QString byteHex(quint8 value) {
     return QStringLiteral("0x%1").arg(QString::number(value, 16).toUpper().rightJustified(2, '0'));
 }
@@ -19,13 +17,13 @@ QString byteHex(quint8 value) {
 QByteArray eepromFromPayloads(const QVector<QByteArray> &payloads) {
     QByteArray eeprom(zq::boot::kEepromSize, '\0');
     for (const QByteArray &p : payloads) {
-        if (p.size() < kEepromRunHeaderBytes || quint8(p[0]) != zq::boot::WriteEeprom)
+        if (p.size() < zq::boot::kRunHeaderBytes || quint8(p[0]) != zq::boot::WriteEeprom)
             continue;
         const int count = quint8(p[1]);
         const int start = (quint8(p[2]) << 8) | quint8(p[3]);
-        for (int i = 0; i < count && kEepromRunHeaderBytes + i < p.size(); ++i) {
+        for (int i = 0; i < count && zq::boot::kRunHeaderBytes + i < p.size(); ++i) {
             if (start + i < eeprom.size())
-                eeprom[start + i] = p[kEepromRunHeaderBytes + i];
+                eeprom[start + i] = p[zq::boot::kRunHeaderBytes + i];
         }
     }
     return eeprom;
@@ -45,7 +43,8 @@ QString writePayloadText(const QByteArray &p) {
     };
     const int code = p.isEmpty() ? -1 : quint8(p[0]);
     // Both carry their address in bytes 2 and 3, high byte first.
-    const int start = p.size() >= kEepromRunHeaderBytes ? (quint8(p[2]) << 8) | quint8(p[3]) : -1;
+    const int start =
+        p.size() >= zq::boot::kRunHeaderBytes ? (quint8(p[2]) << 8) | quint8(p[3]) : -1;
     if (code == zq::boot::WriteProgram && start >= 0)
         return QStringLiteral("block ") + hex4(start);
     if (code == zq::boot::WriteEeprom && start >= 0)
