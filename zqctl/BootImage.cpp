@@ -3,16 +3,9 @@
 #include "BootloaderCommand.h"
 #include "PICProgram.h"
 #include "Pic18Memory.h"
+#include "Printed.h"
 
 namespace zqctl {
-
-namespace {
-
-QString byteHex(quint8 value) {
-    return QStringLiteral("0x%1").arg(QString::number(value, 16).toUpper().rightJustified(2, '0'));
-}
-
-} // namespace
 
 QByteArray eepromFromPayloads(const QVector<QByteArray> &payloads) {
     QByteArray eeprom(zq::boot::kEepromSize, '\0');
@@ -38,21 +31,18 @@ QByteArray configFromPayloads(const QVector<QByteArray> &payloads) {
 }
 
 QString writePayloadText(const QByteArray &p) {
-    const auto hex4 = [](int value) {
-        return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(4, '0');
-    };
     const int code = p.isEmpty() ? -1 : quint8(p[0]);
     // Both carry their address in bytes 2 and 3, high byte first.
     const int start =
         p.size() >= zq::boot::kRunHeaderBytes ? (quint8(p[2]) << 8) | quint8(p[3]) : -1;
     if (code == zq::boot::WriteProgram && start >= 0)
-        return QStringLiteral("block ") + hex4(start);
+        return QStringLiteral("block ") + hexNumber(start, 4);
     if (code == zq::boot::WriteEeprom && start >= 0)
         return QStringLiteral("EEPROM run %1-%2")
-            .arg(hex4(start), hex4(start + qMax(1, int(quint8(p[1]))) - 1));
+            .arg(hexNumber(start, 4), hexNumber(start + qMax(1, int(quint8(p[1]))) - 1, 4));
     if (code == zq::boot::WriteConfig)
         return QStringLiteral("configuration");
-    return QStringLiteral("code %1").arg(byteHex(quint8(qMax(code, 0))));
+    return QStringLiteral("code %1").arg(hexNumber(quint8(qMax(code, 0)), 2));
 }
 
 QByteArray eepromFromImage(const PICProgram &program, int *named) {
@@ -102,17 +92,15 @@ int firstMismatch(const QByteArray &wrote, const QByteArray &read) {
 }
 
 QString eepromMismatchText(int address, quint8 wrote, quint8 read) {
-    return QStringLiteral("EEPROM address 0x%1: wrote %2, read %3")
-        .arg(QString::number(address, 16).toUpper().rightJustified(4, '0'), byteHex(wrote),
-             byteHex(read));
+    return QStringLiteral("EEPROM address %1: wrote %2, read %3")
+        .arg(hexNumber(address, 4), hexNumber(wrote, 2), hexNumber(read, 2));
 }
 
 QString configMismatchText(int index, quint8 wrote, quint8 read) {
-    return QStringLiteral("%1 (0x%2): wrote %3, read %4")
+    return QStringLiteral("%1 (%2): wrote %3, read %4")
         .arg(QLatin1String(index < zq::boot::kConfigSize ? zq::pic18::kConfigRegisterNames[index]
                                                          : "CONFIG"),
-             QString::number(zq::pic18::kConfigBase + index, 16).toUpper(), byteHex(wrote),
-             byteHex(read));
+             hexNumber(zq::pic18::kConfigBase + index, 6), hexNumber(wrote, 2), hexNumber(read, 2));
 }
 
 } // namespace zqctl

@@ -9,17 +9,13 @@
 #include "HexRecord.h"
 #include "PICProgram.h"
 #include "Pic18Memory.h"
+#include "Printed.h"
 
 namespace zqctl {
 
 namespace {
 
 constexpr int kChecksumChars = 2;
-
-QString hex(qint64 value, int digits) {
-    return QStringLiteral("0x") +
-           QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
-}
 
 class Checker {
 public:
@@ -59,7 +55,7 @@ public:
         if (sum != 0) {
             const quint8 stated = quint8(bytes.back());
             broken(number, QStringLiteral("checksum error: the record says %1, its bytes need %2")
-                               .arg(hex(stated, 2), hex(quint8(stated - sum), 2)));
+                               .arg(hexNumber(stated, 2), hexNumber(quint8(stated - sum), 2)));
         }
         const int count = quint8(bytes[0]);
         const int address = (quint8(bytes[1]) << 8) | quint8(bytes[2]);
@@ -78,7 +74,8 @@ public:
             return;
         }
         if (type != zq::hex::DataRecord)
-            broken(number, QStringLiteral("record type %1 is read as data").arg(hex(type, 2)));
+            broken(number,
+                   QStringLiteral("record type %1 is read as data").arg(hexNumber(type, 2)));
         place(number, address, data);
     }
 
@@ -113,8 +110,9 @@ private:
         int digits = 0;
         int earlierLine = 0;
         QString text() const {
-            const QString range =
-                from == to ? hex(from, digits) : hex(from, digits) + '-' + hex(to, digits);
+            const QString range = from == to
+                                      ? hexNumber(from, digits)
+                                      : hexNumber(from, digits) + '-' + hexNumber(to, digits);
             const QString text = QString::fromLatin1(what).arg(range);
             return earlierLine > 0 ? text.arg(earlierLine) : text;
         }
@@ -199,7 +197,7 @@ private:
                 unusableConfig(number, QStringLiteral("configuration bytes at %1 follow %2 bytes: "
                                                       "the window takes them in file order, not "
                                                       "by address")
-                                           .arg(hex(absolute, 6))
+                                           .arg(hexNumber(absolute, 6))
                                            .arg(report.configBytes));
             duplicates(number, HexArea::Config, configSeen_, absolute, data, 6);
             report.configBytes += count;

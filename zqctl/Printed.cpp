@@ -66,6 +66,11 @@ bool isFailureText(const QString &text) {
     return false;
 }
 
+QString hexNumber(qint64 value, int digits) {
+    return QStringLiteral("0x") +
+           QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
+}
+
 QString hexBytes(const QByteArray &bytes) {
     return QString::fromLatin1(bytes.toHex(' ').toUpper());
 }
