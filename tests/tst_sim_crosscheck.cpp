@@ -13,9 +13,7 @@ bool looksLikeAnError(const QString &text) {
            text.contains(QLatin1String("don't match")) || text.contains(QLatin1String("unknown")) ||
            text.contains(QLatin1String("Unknown"));
 }
-QString hex(const QByteArray &bytes) {
-    return QString::fromLatin1(bytes.toHex(' '));
-}
+QString hex(const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex(' ')); }
 } // namespace
 
 class TestSimCrossCheck : public QObject {
@@ -59,8 +57,7 @@ private slots:
                     continue;
                 const auto handled = zq::boot::handleAnswer(
                     reinterpret_cast<const quint8 *>(answer.constData()), answer.size());
-                QVERIFY2(!looksLikeAnError(handled.status) &&
-                             !handled.status.contains("Frame error"),
+                QVERIFY2(!looksLikeAnError(handled.status) && !handled.status.contains("Frame error"),
                          qPrintable(hex(command) + " -> " + hex(answer) + ": " + handled.status));
             }
         }
