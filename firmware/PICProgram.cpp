@@ -17,11 +17,10 @@ using zq::hex::kCountPos;
 using zq::hex::kDataPos;
 using zq::hex::kTypePos;
 
-// No field lies past the last digit of data byte 255, so only that many
-// characters of a line are ever kept, whatever its length.
-constexpr int kUsedChars = kDataPos + 2 * 255 + 2;
-// Room for kUsedChars characters of UTF-8 (at most 4 bytes each).
-constexpr int kKeptLineBytes = 4 * kUsedChars;
+// Only the characters of the longest record are ever kept of a line, whatever
+// its length (no field lies past them): room for that many characters of
+// UTF-8, at most 4 bytes each.
+constexpr int kKeptLineBytes = 4 * zq::hex::kMaxRecordChars;
 constexpr int kReadChunkBytes = 4096;
 
 constexpr quint8 kHighHalf = 0x2;

@@ -15,8 +15,6 @@ namespace zqctl {
 
 namespace {
 
-constexpr int kChecksumChars = 2;
-
 class Checker {
 public:
     HexReport report;
@@ -36,14 +34,15 @@ public:
         if (text.at(0) != ':')
             return refuse(number, QStringLiteral("does not begin with ':': the firmware window "
                                                  "refuses the file"));
-        const QByteArray digits = text.size() <= kMaxRecordChars ? text.mid(1) : QByteArray();
+        const QByteArray digits =
+            text.size() <= zq::hex::kMaxRecordChars ? text.mid(1) : QByteArray();
         bool ok = !digits.isEmpty() && digits.size() % 2 == 0;
         for (char c : digits)
             ok = ok && isxdigit(uchar(c));
         const QByteArray bytes = ok ? QByteArray::fromHex(digits) : QByteArray();
         if (!ok || bytes.size() < 5 || bytes.size() != 5 + quint8(bytes[0])) {
-            const int needed =
-                zq::hex::kDataPos + kChecksumChars + (bytes.isEmpty() ? 0 : 2 * quint8(bytes[0]));
+            const int needed = zq::hex::kDataPos + zq::hex::kChecksumChars +
+                               (bytes.isEmpty() ? 0 : 2 * quint8(bytes[0]));
             return broken(number, QStringLiteral("malformed record: %1 characters where its byte "
                                                  "count needs %2, or digits that are not hex")
                                       .arg(text.size())
@@ -99,9 +98,6 @@ public:
     }
 
 private:
-    // A record: ':' and at most 5 + 255 bytes as hex digits.
-    static constexpr int kMaxRecordChars = 1 + 2 * (5 + 255);
-
     // A finding about a range of addresses, grown while neighbouring lines
     // continue it, so a misplaced block reads as one line and not hundreds.
     struct Run {
