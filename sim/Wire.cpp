@@ -68,7 +68,6 @@ Responder::Responder(Unit &unit, const Faults &faults)
         payloadReceived(QByteArray(reinterpret_cast<const char *>(buffer), length),
                         currentByteEndNs_);
     };
-    // The unit drops a bad frame and listens for the next one at once.
     sink_.fault = [this](const FrameReceiver::Fault &) { ++stats_.frameErrors; };
 }
 

@@ -130,6 +130,7 @@ private:
     Unit &unit_;
     Faults faults_;
     FaultInjector injector_;
+    // The unit drops a bad frame and listens for the next one at once.
     FrameReceiver receiver_{FrameReceiver::ErrorPolicy::ReportAndRestart};
     FrameReceiver::Sink sink_;
     qint64 currentByteEndNs_ = 0;
