@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <termios.h>
 
+#include "Activate.h"
 #include "BootloaderWindow.h"
 #include "ConnectionWindow.h"
 #include "DebugCapture.h"
@@ -187,7 +188,7 @@ private slots:
     // Return presses the focused button.
     void returnScansPorts() {
         ConnectionWindow w;
-        QApplication::setActiveWindow(w.topLevel());
+        QVERIFY(activate(w.topLevel()));
         auto *scan = child<QPushButton>(w, "scanPort_button");
         scan->setFocus();
         QTest::keyClick(scan, Qt::Key_Return);

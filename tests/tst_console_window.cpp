@@ -11,6 +11,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 
+#include "Activate.h"
 #include "ScreenFit.h"
 
 using namespace console_test;
@@ -186,7 +187,7 @@ private slots:
     // the arrow keys from the ticked one.
     void tabReachesEveryControl() {
         ScriptedConsole console;
-        QApplication::setActiveWindow(console.top);
+        QVERIFY(activate(console.top));
         QWidget *first = console.messages();
         first->setFocus();
         QList<QWidget *> visited;
@@ -207,7 +208,7 @@ private slots:
 
     void returnPressesTheFocusedButton() {
         ScriptedConsole console;
-        QApplication::setActiveWindow(console.top);
+        QVERIFY(activate(console.top));
         QWidget *diagnosis = console.child("diagnosis_button");
         diagnosis->setFocus();
         QTest::keyClick(diagnosis, Qt::Key_Return);
@@ -224,7 +225,7 @@ private slots:
         QFETCH(int, key);
         QFETCH(int, modifiers);
         ScriptedConsole console;
-        QApplication::setActiveWindow(console.top);
+        QVERIFY(activate(console.top));
         QTest::keyClick(console.messages(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         auto *menu = console.child<QMenu>("menuZQ");
         QTRY_VERIFY(menu->isVisible());

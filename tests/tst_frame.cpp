@@ -1,18 +1,12 @@
 // The frame format: building, and the receiver fed in any split.
 #include <QtTest>
 
+#include "Bytes.h"
 #include "frame.h"
 
 using zq::FrameReceiver;
 
 namespace {
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
-
 struct Run {
     QList<QByteArray> payloads;
     QStringList diagnostics;
@@ -26,7 +20,7 @@ Run feedSplit(FrameReceiver &rx, const QByteArray &stream, const QList<int> &cut
     sink.payload = [&](quint8 length, quint8 *buffer) {
         run.payloads.append(QByteArray(reinterpret_cast<char *>(buffer), length));
     };
-    sink.diagnostic = [&](const QString &line) { run.diagnostics.append(line); };
+    sink.fault = [&](const FrameReceiver::Fault &fault) { run.diagnostics.append(fault.line); };
     int from = 0;
     QList<int> ends = cuts;
     ends.append(stream.size());

@@ -4,21 +4,18 @@
 #include <QBuffer>
 #include <QtTest>
 
-#include "AnswerText.h"
 #include "BootImage.h"
+#include "Bytes.h"
 #include "CommandLine.h"
 #include "ConsoleRequest.h"
 #include "HexChecker.h"
 #include "HexWriter.h"
 #include "PICProgram.h"
+#include "Printed.h"
 
 using namespace zqctl;
 
 namespace {
-
-QByteArray hex(const char *text) {
-    return QByteArray::fromHex(text);
-}
 
 PICProgram *readBack(const QByteArray &file) {
     auto *program = new PICProgram;
