@@ -24,7 +24,7 @@ QIcon programIcon() {
 
 int main(int argc, char *argv[]) {
     zq::compat::enableHighDpiScaling();
-    QApplication app(argc, argv);
+    QApplication app = zq::compat::makeApplication<QApplication>(argc, argv);
     QApplication::setApplicationName(QStringLiteral(ZQ_PROGRAM));
     QApplication::setApplicationVersion(QStringLiteral(ZQ_VERSION));
     QApplication::setDesktopFileName(QStringLiteral(ZQ_DESKTOP_ID));

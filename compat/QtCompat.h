@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QLatin1String>
 #include <QString>
 #include <QtGlobal>
 #ifdef QT_GUI_LIB
@@ -32,6 +33,37 @@ inline QString decodeUtf8KeepingBom(const QByteArray &bytes) {
     QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
     return utf8->toUnicode(bytes.constData(), bytes.size(), &state);
 #endif
+}
+
+namespace detail {
+
+inline QtMessageHandler &handlerBefore() {
+    static QtMessageHandler handler = nullptr;
+    return handler;
+}
+
+inline void withoutCLocaleRemark(QtMsgType type, const QMessageLogContext &context,
+                                 const QString &text) {
+    if (type == QtWarningMsg && (text.startsWith(QLatin1String("Detected locale \"C\" ")) ||
+                                 text.startsWith(QLatin1String("Detected locale \"POSIX\" "))))
+        return;
+    if (QtMessageHandler handler = handlerBefore())
+        handler(type, context, text);
+}
+
+} // namespace detail
+
+// The application object (QCoreApplication, QApplication). Under the C
+// locale (a service, a cron job, a fresh system) Qt 6 switches the character
+// encoding to UTF-8, which Qt 5 took that locale's to be anyway, and says so
+// on stderr at every start; Qt 5 says nothing. That one remark is kept back
+// while the object is made; every other message passes.
+template <typename Application> Application makeApplication(int &argc, char **argv) {
+    detail::handlerBefore() = qInstallMessageHandler(detail::withoutCLocaleRemark);
+    struct Restore {
+        ~Restore() { qInstallMessageHandler(detail::handlerBefore()); }
+    } restore;
+    return Application(argc, argv);
 }
 
 #ifdef QT_GUI_LIB

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <utility>
 
+#include <poll.h>
+
 namespace {
 std::atomic<int> answerWaitMs{uart::kAnswerWaitMs};
 }
@@ -33,6 +35,8 @@ uart::uart(QSerialPort *port, int edition)
     connect(this, &uart::receivedFrameError, this, &uart::resetUartQueue);
     connect(this, &uart::writeSignal, this, &uart::writeUart);
     connect(port, &QSerialPort::errorOccurred, this, &uart::portError);
+    connect(&hangUpCheck, &QTimer::timeout, this, &uart::checkHangUp);
+    hangUpCheck.start(kHangUpCheckMs);
     start();
 }
 
@@ -211,7 +215,16 @@ void uart::portError(QSerialPort::SerialPortError error) {
         losePort(QStringLiteral("the device hung up"));
 }
 
+void uart::checkHangUp() {
+    if (portGone || !port->isOpen())
+        return;
+    pollfd line{int(port->handle()), 0, 0};
+    if (::poll(&line, 1, 0) == 1 && (line.revents & POLLHUP))
+        losePort(QStringLiteral("the device hung up"));
+}
+
 void uart::losePort(const QString &reason) {
+    hangUpCheck.stop();
     {
         std::lock_guard<std::mutex> lock(queueMutex);
         portGone = true;

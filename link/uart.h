@@ -15,6 +15,7 @@
 #include <QQueue>
 #include <QSerialPort>
 #include <QThread>
+#include <QTimer>
 
 #include <chrono>
 #include <condition_variable>
@@ -41,6 +42,10 @@ public:
     // Read or write failures in a row, with nothing read between them, that
     // mean the device is gone even without a resource error.
     static constexpr int kFailuresForLoss = 3;
+    // How often the line is asked whether it was hung up (an adapter pulled,
+    // a pseudo-terminal whose other end closed). Qt 5 reports that as read
+    // errors; Qt 6.8 does not: its reads return nothing, in a busy loop.
+    static constexpr int kHangUpCheckMs = 100;
 
     // What spoilt bytes read from the port.
     using ReadFault = zq::FrameDamage;
@@ -115,12 +120,14 @@ private:
     void noteReadFault(ReadFault fault);
     qint64 msSinceSent() const;
     void losePort(const QString &reason);
+    void checkHangUp();
     QByteArray takeNextFrameLocked(bool *wakeLinkThread);
 
     QSerialPort *port;
     const int edition;
     zq::FrameReceiver frames;
     int failuresInARow = 0; // GUI thread
+    QTimer hangUpCheck;     // GUI thread
     // What spoilt the bytes read since the last payload was delivered or the
     // receiver was reset (GUI thread). A receiver stopped by a bad end byte or
     // held by a checksum mismatch keeps it until the reset.

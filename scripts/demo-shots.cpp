@@ -19,6 +19,7 @@
 #include <functional>
 
 #include "ConnectionWindow.h"
+#include "QtCompat.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ int main(int argc, char *argv[]) {
         if (type == QtCriticalMsg || type == QtFatalMsg)
             std::fprintf(stderr, "%s\n", qPrintable(text));
     });
-    QApplication app(argc, argv);
+    QApplication app = zq::compat::makeApplication<QApplication>(argc, argv);
     QApplication::setApplicationName(QStringLiteral(ZQ_PROGRAM));
     const QStringList args = QApplication::arguments();
     if (args.size() != 3) {

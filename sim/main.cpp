@@ -3,6 +3,7 @@
 // window opens that path as its serial port.
 
 #include "Dump.h"
+#include "QtCompat.h"
 #include "Unit.h"
 #include "Wire.h"
 
@@ -408,7 +409,7 @@ int main(int argc, char *argv[]) {
     ::sigprocmask(SIG_BLOCK, &handled, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    QCoreApplication app(argc, argv);
+    QCoreApplication app = zq::compat::makeApplication<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName("zq-sim");
     QCoreApplication::setApplicationVersion(QStringLiteral(ZQ_VERSION));
     const Options options = parseOptions(app);

@@ -8,6 +8,7 @@
 #include "ExitCode.h"
 #include "LocalRun.h"
 #include "Output.h"
+#include "QtCompat.h"
 #include "UnitLink.h"
 #include "Units.h"
 
@@ -19,7 +20,7 @@ int main(int argc, char *argv[]) {
     // A closed output (a pipe into `head`) must never end the work on a unit:
     // writes to it fail instead, and Output says so once.
     std::signal(SIGPIPE, SIG_IGN);
-    QCoreApplication app(argc, argv);
+    QCoreApplication app = zq::compat::makeApplication<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zqctl"));
 
     const ParseResult parsed = parseCommandLine(app.arguments().mid(1));
