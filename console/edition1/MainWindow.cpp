@@ -4,7 +4,7 @@
 
 using namespace zq::console;
 
-MainWindow::MainWindow(QWidget *parent, QSerialPort *port) : QMainWindow(parent) {
+MainWindow::MainWindow(QWidget *parent, QSerialPort *port) : EnergyLevelConsole(parent, kEdition) {
     column = buildEnergyLevelColumn(this, kEdition);
     connectSharedControls(this, shell);
     connectEnergyLevelColumn(this, column);

@@ -1,10 +1,8 @@
 #include "MainWindow.h"
 
-#include "SuperUserGate.h"
-
 using namespace zq::console;
 
-MainWindow::MainWindow(QWidget *parent, QSerialPort *port) : QMainWindow(parent) {
+MainWindow::MainWindow(QWidget *parent, QSerialPort *port) : EnergyLevelConsole(parent, kEdition) {
     column = buildEnergyLevelColumn(this, kEdition);
     connectSharedControls(this, shell);
     connectEnergyLevelColumn(this, column);
@@ -12,9 +10,4 @@ MainWindow::MainWindow(QWidget *parent, QSerialPort *port) : QMainWindow(parent)
             &MainWindow::eepromStatus);
     connectServiceRows(this, column.voltageAndSequence, column.service);
     shell.open(this, port, column.controls);
-}
-
-void MainWindow::superUser() {
-    unlockForSuperUser(this, QList<QWidget *>{column.service.resetMemory_button} +
-                                 column.voltageAndSequence.chargeVoltageControls());
 }

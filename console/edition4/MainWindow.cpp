@@ -1,17 +1,10 @@
 #include "MainWindow.h"
 
-#include "SuperUserGate.h"
-
 using namespace zq::console;
 
-MainWindow::MainWindow(QWidget *parent, QSerialPort *port) : QMainWindow(parent) {
+MainWindow::MainWindow(QWidget *parent, QSerialPort *port) : TriggerConsole(parent, kEdition) {
     column = buildTriggerColumn(this, kEdition, TriggerLayout::Edition4);
     connectSharedControls(this, shell);
     connectTriggerColumn(this, column);
     shell.open(this, port, column.controls);
-}
-
-void MainWindow::superUser() {
-    unlockForSuperUser(this, QList<QWidget *>{column.service.resetMemory_button} +
-                                 column.voltageAndSequence.chargeVoltageControls());
 }

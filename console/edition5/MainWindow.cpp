@@ -4,7 +4,7 @@
 
 using namespace zq::console;
 
-MainWindow::MainWindow(QWidget *parent, QSerialPort *port) : QMainWindow(parent) {
+MainWindow::MainWindow(QWidget *parent, QSerialPort *port) : TriggerConsole(parent, kEdition) {
     column = buildTriggerColumn(this, kEdition, TriggerLayout::Edition5);
     connectSharedControls(this, shell);
     connectTriggerColumn(this, column);
