@@ -16,7 +16,7 @@
 #include <unistd.h>
 
 #include "BootloaderWindow.h"
-#include "MainWindow.h"
+#include "ConsoleWindow.h"
 #include "PortSettings.h"
 #include "ScreenFit.h"
 #include "WindowChrome.h"
@@ -251,12 +251,14 @@ void ConnectionWindow::connectWith(const PortSettings &settings) {
 }
 
 void ConnectionWindow::openWindowOnPort() {
+    using zq::console::ConsoleWindow;
+    using zq::console::kProgramConsole;
     if (interfaceWindow_radioButton->isChecked()) {
-        auto *window = new MainWindow(this, port);
-        connect(window, &MainWindow::mwClosed, main_window, &QWidget::show);
-        connect(window, &MainWindow::mwClosed, window, &QObject::deleteLater);
+        ConsoleWindow *window = kProgramConsole.open(this, port);
+        connect(window, &ConsoleWindow::mwClosed, main_window, &QWidget::show);
+        connect(window, &ConsoleWindow::mwClosed, window, &QObject::deleteLater);
     } else {
-        auto *window = new BootloaderWindow(this, port, MainWindow::kEdition);
+        auto *window = new BootloaderWindow(this, port, kProgramConsole.edition);
         connect(window, &BootloaderWindow::bwClosed, main_window, &QWidget::show);
         connect(window, &BootloaderWindow::bwClosed, window, &QObject::deleteLater);
     }

@@ -1,7 +1,8 @@
 #pragma once
 // The start window: pick a serial port and its settings, connect, and open
-// the console (or, through the hidden choice, the firmware window) on it.
-// It owns the one QSerialPort of the whole run.
+// the console of the edition the program links (or, through the hidden
+// choice, the firmware window) on it. It owns the one QSerialPort of the
+// whole run.
 
 #include <QList>
 #include <QMainWindow>

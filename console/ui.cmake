@@ -1,6 +1,7 @@
 # Shared window parts (message and information columns, control-row groups,
-# session, password gate, answer view) and one MainWindow library per edition,
-# found by ConnectionWindow through that edition's include directory.
+# session, password gate, answer view, the console window's shared slots) and
+# one MainWindow library per edition, each defining the kProgramConsole that
+# the start window opens.
 add_library(zq_console_parts STATIC
   ${CMAKE_CURRENT_LIST_DIR}/parts/WidgetFactory.cpp
   ${CMAKE_CURRENT_LIST_DIR}/parts/WidgetFactory.h

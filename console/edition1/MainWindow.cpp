@@ -4,6 +4,8 @@
 
 using namespace zq::console;
 
+const ProgramConsole zq::console::kProgramConsole = programConsoleOf<MainWindow>();
+
 MainWindow::MainWindow(QWidget *parent, QSerialPort *port) : EnergyLevelConsole(parent, kEdition) {
     column = buildEnergyLevelColumn(this, kEdition);
     connectSharedControls(this, shell);

@@ -2,6 +2,8 @@
 
 using namespace zq::console;
 
+const ProgramConsole zq::console::kProgramConsole = programConsoleOf<MainWindow>();
+
 MainWindow::MainWindow(QWidget *parent, QSerialPort *port) : TriggerConsole(parent, kEdition) {
     column = buildTriggerColumn(this, kEdition, TriggerLayout::Edition4);
     connectSharedControls(this, shell);

@@ -4,6 +4,8 @@
 
 using namespace zq::console;
 
+const ProgramConsole zq::console::kProgramConsole = programConsoleOf<MainWindow>();
+
 MainWindow::MainWindow(QWidget *parent, QSerialPort *port) : TriggerConsole(parent, kEdition) {
     column = buildTriggerColumn(this, kEdition, TriggerLayout::Edition5);
     connectSharedControls(this, shell);

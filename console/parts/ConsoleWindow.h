@@ -10,6 +10,8 @@
 #include "ControlColumns.h"
 #include "SuperUserGate.h"
 
+class QSerialPort;
+
 namespace zq::console {
 
 class ConsoleWindow : public QMainWindow {
@@ -32,6 +34,20 @@ protected:
     // destruction stops the timer, releases them and says "Destroy MW".
     ConsoleShell shell;
 };
+
+// The console a program opens on a connected port. Each edition's library
+// defines it once, so a program chooses its console by the edition it links.
+struct ProgramConsole {
+    int edition; // the console's, and the firmware window's link habits
+    ConsoleWindow *(*open)(QWidget *parent, QSerialPort *port);
+};
+extern const ProgramConsole kProgramConsole;
+
+template <class Window> constexpr ProgramConsole programConsoleOf() {
+    return {Window::kEdition, [](QWidget *parent, QSerialPort *port) -> ConsoleWindow * {
+                return new Window(parent, port);
+            }};
+}
 
 // The slots of the rows that both kinds of control column hold.
 template <class Column> class ColumnConsole : public ConsoleWindow {
