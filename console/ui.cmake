@@ -3,8 +3,6 @@
 # one MainWindow library per edition, each defining the kProgramConsole that
 # the start window opens.
 add_library(zq_console_parts STATIC
-  ${CMAKE_CURRENT_LIST_DIR}/parts/WidgetFactory.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/parts/WidgetFactory.h
   ${CMAKE_CURRENT_LIST_DIR}/parts/ConsoleShell.cpp
   ${CMAKE_CURRENT_LIST_DIR}/parts/ConsoleShell.h
   ${CMAKE_CURRENT_LIST_DIR}/parts/ControlRows.cpp
