@@ -5,8 +5,6 @@ using namespace zq::console;
 const ProgramConsole zq::console::kProgramConsole = programConsoleOf<MainWindow>();
 
 MainWindow::MainWindow(QWidget *parent, QSerialPort *port) : TriggerConsole(parent, kEdition) {
-    column = buildTriggerColumn(this, kEdition, TriggerLayout::Edition4);
-    connectSharedControls(this, shell);
-    connectTriggerColumn(this, column);
+    buildColumn(this, TriggerLayout::Edition4);
     shell.open(this, port, column.controls);
 }

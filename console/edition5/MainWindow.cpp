@@ -7,9 +7,7 @@ using namespace zq::console;
 const ProgramConsole zq::console::kProgramConsole = programConsoleOf<MainWindow>();
 
 MainWindow::MainWindow(QWidget *parent, QSerialPort *port) : TriggerConsole(parent, kEdition) {
-    column = buildTriggerColumn(this, kEdition, TriggerLayout::Edition5);
-    connectSharedControls(this, shell);
-    connectTriggerColumn(this, column);
+    buildColumn(this, TriggerLayout::Edition5);
     connectCalibrationRows(this, column.calibration);
     shell.open(this, port, column.controls);
 }
