@@ -24,6 +24,7 @@
 using namespace zq::ui;
 
 namespace {
+const char kTitle[] = "ZQ-Interface"; // the window's and its notice's
 constexpr int kListBoxMinWidth = 150;
 
 // QSerialPort gives the system's error only as text: find the errno it came from.
@@ -97,14 +98,14 @@ ConnectionWindow::ConnectionWindow(QWidget *parent, Choices choices) : QMainWind
             &ConnectionWindow::defaultConnection);
 
     connectionFailedNotice = [](const QString &reason) {
-        QMessageBox box(QMessageBox::Information, QStringLiteral("ZQ-Interface"),
+        QMessageBox box(QMessageBox::Information, QString::fromLatin1(kTitle),
                         QStringLiteral("Connection failed"), QMessageBox::Ok);
         box.setInformativeText(reason);
         box.exec();
     };
 
     main_window->setLayout(main_horizontalLayout);
-    main_window->setWindowTitle(windowTitle_);
+    main_window->setWindowTitle(QString::fromLatin1(kTitle));
     main_window->show();
     main_window->setFixedSize(main_window->sizeHint());
     zq::ui::fitToScreen(main_window);

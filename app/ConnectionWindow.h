@@ -56,7 +56,6 @@ private:
     void connectWith(const PortSettings &settings);
     void openWindowOnPort();
 
-    QString windowTitle_ = QStringLiteral("ZQ-Interface");
     QWidget *main_window = nullptr;
     QComboBox *portCom_comboBox = nullptr;
     QComboBox *baudrate_comboBox = nullptr;

@@ -32,6 +32,7 @@ using namespace zq::ui;
 
 namespace {
 
+const char kTitle[] = "ZQ-Bootloader";
 constexpr int kMenuBarWidthPx = 703;
 constexpr int kMenuBarHeightPx = 21;
 // Pixel sizes are those of a 96 dpi screen; see scaled().
@@ -149,7 +150,7 @@ void clearByteColumns(QTableWidget *table) {
 
 BootloaderWindow::BootloaderWindow(QWidget *parent, QSerialPort *port, int linkEdition)
     : QMainWindow(parent) {
-    main_window = zq::ui::createTopLevel(windowTitle_);
+    main_window = createTopLevel(QString::fromLatin1(kTitle));
     main_verticalLayout = named(new QVBoxLayout, "main_verticalLayout");
     setWindowSpacing(main_verticalLayout);
     buildMenu();

@@ -126,7 +126,6 @@ private:
     PICProgram *program = nullptr;
     QWidget *main_window = nullptr;
     QVBoxLayout *main_verticalLayout = nullptr;
-    QString windowTitle_ = QStringLiteral("ZQ-Bootloader");
     QPushButton *startBL_button = nullptr;
     QLabel *startBL_label = nullptr;
     QLabel *status_label = nullptr;
