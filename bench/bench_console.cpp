@@ -5,34 +5,16 @@
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_console [idle-seconds=10]
 
 #include <QApplication>
-#include <QFile>
 #include <QSerialPort>
-#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
-#include <pty.h>
-#include <sys/resource.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include "MainWindow.h"
+#include "ProcessUse.h"
+#include "Pty.h"
 
 namespace {
-double cpuSeconds() {
-    rusage r{};
-    ::getrusage(RUSAGE_SELF, &r);
-    return r.ru_utime.tv_sec + r.ru_utime.tv_usec / 1e6 + r.ru_stime.tv_sec +
-           r.ru_stime.tv_usec / 1e6;
-}
-long residentKiB() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
 void quiet(QtMsgType, const QMessageLogContext &, const QString &) {}
 } // namespace
 
@@ -40,36 +22,21 @@ int main(int argc, char *argv[]) {
     qInstallMessageHandler(quiet);
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 10;
-    int master = -1, slave = -1;
-    char name[256] = {};
-    ::openpty(&master, &slave, name, nullptr, nullptr);
-    termios tio{};
-    ::tcgetattr(slave, &tio);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(slave, TCSANOW, &tio);
+    Pty pty; // its far end stays silent
 
     QSerialPort port;
-    port.setPortName(QString::fromLocal8Bit(name));
+    port.setPortName(pty.slavePath());
     port.open(QIODevice::ReadWrite);
     auto *console = new MainWindow(nullptr, &port);
-    QTimer::singleShot(500, &app, [] {}); // let the window settle before measuring
-    QEventLoop settle;
-    QTimer::singleShot(500, &settle, &QEventLoop::quit);
-    settle.exec();
+    runIdle(500); // lets the window settle before measuring
 
     const long rss = residentKiB();
-    const double before = cpuSeconds();
-    QEventLoop idle;
-    QTimer::singleShot(seconds * 1000, &idle, &QEventLoop::quit);
-    idle.exec();
-    const double cpu = cpuSeconds() - before;
+    const IdleUse use = runIdle(seconds * 1000);
     std::printf("connected console at rest, %d s: %.3f %% of one core (aim: < 1 %%)\n", seconds,
-                100.0 * cpu / seconds);
+                100.0 * use.cpuSeconds / use.wallSeconds);
     std::printf("connected console resident memory: %.1f MiB\n", rss / 1024.0);
     std::printf("command: QT_QPA_PLATFORM=%s %s %d\n", qgetenv("QT_QPA_PLATFORM").constData(),
                 argv[0], seconds);
     delete console;
-    ::close(master);
-    ::close(slave);
     return 0;
 }

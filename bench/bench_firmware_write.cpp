@@ -13,23 +13,24 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
-#include <QProcess>
 #include <QScopeGuard>
 #include <QSerialPort>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
-#include <fcntl.h>
-#include <functional>
-#include <termios.h>
 #include <unistd.h>
 #include <vector>
 
 #include "BootloaderProtocol.h"
 #include "BootloaderWindow.h"
+#include "DebugCapture.h"
+#include "Files.h"
 #include "FullImage.h"
 #include "PICProgram.h"
+#include "ProcessUse.h"
+#include "RawPort.h"
+#include "SimProcess.h"
 #include "frame.h"
 
 namespace {
@@ -47,23 +48,9 @@ constexpr int kWriteLimitMs = 60000;
 constexpr double kAimPercent = 3.0;
 const QString kDoneStatus = QStringLiteral("Status : Writing Config -> OK");
 
-void dropDebugLines(QtMsgType type, const QMessageLogContext &, const QString &message) {
-    // Edition 5 prints every frame byte; the offscreen platform warns about fixed sizes.
-    if (type != QtDebugMsg && !message.contains("propagateSizeHints"))
-        std::fprintf(stderr, "%s\n", qPrintable(message));
-}
-
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
-}
-
-bool waitUntil(const std::function<bool()> &done, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    return done();
 }
 
 struct WriteRun {
@@ -76,17 +63,12 @@ struct WriteRun {
 std::vector<WriteRun> timeWrites(const QString &sim, const QStringList &simArgs,
                                  const QString &hexPath, int runs, int edition) {
     std::vector<WriteRun> results;
-    QProcess unit;
-    const auto stopUnit = qScopeGuard([&] {
-        unit.terminate();
-        unit.waitForFinished();
-    });
-    unit.start(sim, simArgs + QStringList{"--quiet"});
-    if (!unit.waitForStarted() || !unit.waitForReadyRead(kStartMs)) {
+    SimProcess unit;
+    if (!unit.start(simArgs, sim)) {
         std::fprintf(stderr, "cannot start %s\n", qPrintable(sim));
         return results;
     }
-    QSerialPort port(QString::fromLocal8Bit(unit.readLine()).trimmed());
+    QSerialPort port(unit.path());
     // The window's link goes with the next deferred deletion, before the port.
     const auto dropLink =
         qScopeGuard([] { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); });
@@ -139,28 +121,14 @@ std::vector<WriteRun> timeWrites(const QString &sim, const QStringList &simArgs,
 // blocking write and read per exchange. What it takes beyond the line is the
 // simulator's and the pseudo-terminal's share, measured in the same run.
 double bareClientSeconds(const QString &sim, const QVector<QByteArray> &sequence) {
-    QProcess unit;
-    unit.start(sim, {"--baud", QString::number(kBaud), "--quiet"});
-    if (!unit.waitForStarted() || !unit.waitForReadyRead(kStartMs))
+    SimProcess unit;
+    if (!unit.start({"--baud", QString::number(kBaud)}, sim))
         return 0;
-    const QByteArray path = unit.readLine().trimmed();
-    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
-    termios tio{};
-    ::tcgetattr(fd, &tio);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(fd, TCSANOW, &tio);
+    const int fd = openRaw(QFile::encodeName(unit.path()).constData());
     const auto exchange = [fd](const QByteArray &payload) {
         const QByteArray frame = zq::buildFrame(payload, false);
-        if (::write(fd, frame.constData(), size_t(frame.size())) != frame.size())
-            return false;
-        char answer[64];
-        for (int got = 0; got < kAnswerPayloadBytes + kFrameOverheadBytes;) {
-            const ssize_t n = ::read(fd, answer, sizeof answer);
-            if (n <= 0)
-                return false;
-            got += int(n);
-        }
-        return true;
+        return exchangeRaw(fd, frame.constData(), size_t(frame.size()),
+                           kAnswerPayloadBytes + kFrameOverheadBytes);
     };
     QElapsedTimer t;
     bool ok = exchange(zq::boot::command(StartBootloader));
@@ -169,8 +137,6 @@ double bareClientSeconds(const QString &sim, const QVector<QByteArray> &sequence
         ok = ok && exchange(payload);
     const double seconds = t.nsecsElapsed() / 1e9;
     ::close(fd);
-    unit.terminate();
-    unit.waitForFinished();
     return ok ? seconds : 0;
 }
 
@@ -193,7 +159,7 @@ int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    qInstallMessageHandler(dropDebugLines);
+    qInstallMessageHandler(DebugCapture::dropDebugLines);
     const int pacedRuns = argc > 1 ? qMax(1, atoi(argv[1])) : kPacedRuns;
     const int unpacedRuns = argc > 2 ? qMax(1, atoi(argv[2])) : kUnpacedRuns;
     const QString sim =
@@ -202,11 +168,8 @@ int main(int argc, char **argv) {
 
     QTemporaryDir dir;
     const QString hexPath = dir.filePath("full.hex");
-    QFile file(hexPath);
-    const QByteArray image = bench::fullImage();
-    if (!file.open(QIODevice::WriteOnly) || file.write(image) != image.size())
+    if (!writeFile(hexPath, FullImage().file))
         return 1;
-    file.close();
     PICProgram program;
     if (program.readHexFile(hexPath) != 0)
         return 1;

@@ -12,73 +12,23 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
-#include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
-#include <sys/resource.h>
-#include <termios.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
+#include "PeerThread.h"
+#include "ProcessUse.h"
+#include "Pty.h"
 #include "frame.h"
 #include "uart.h"
 
 namespace {
 
-struct PtyPair {
-    int master = -1, slave = -1;
-    char name[256] = {};
-    PtyPair() {
-        ::openpty(&master, &slave, name, nullptr, nullptr);
-        termios tio{};
-        for (int fd : {master, slave}) {
-            ::tcgetattr(fd, &tio);
-            ::cfmakeraw(&tio);
-            ::tcsetattr(fd, TCSANOW, &tio);
-        }
-    }
-    ~PtyPair() {
-        ::close(master);
-        ::close(slave);
-    }
-};
-
-// The unit: answers each frame on `fd` at once with [code, 0].
-class Peer {
-public:
-    explicit Peer(int fd) : fd_(fd), thread_([this] { run(); }) {}
-    ~Peer() {
-        stop_ = true;
-        thread_.join();
-    }
-
-private:
-    void run() {
-        zq::FrameReceiver rx;
-        zq::FrameReceiver::Sink sink;
-        sink.payload = [&](quint8, quint8 *buffer) {
-            const quint8 answer[2] = {buffer[0], 0};
-            quint8 frame[zq::kMaxFrameLength];
-            const qint16 n = zq::buildFrame(answer, 2, false, frame);
-            (void)!::write(fd_, frame, size_t(n));
-        };
-        char buf[512];
-        while (!stop_) {
-            pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, 50) <= 0)
-                continue;
-            const ssize_t n = ::read(fd_, buf, sizeof buf);
-            if (n > 0)
-                rx.feed(reinterpret_cast<quint8 *>(buf), int(n), sink);
-        }
-    }
-    int fd_;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
+// The unit: answers each frame at once with [code, 0].
+QList<QByteArray> answerAtOnce(const QByteArray &payload) {
+    return {payload.left(1) + QByteArray(1, '\0')};
+}
 
 // The command of every exchange, the one-byte version request without a
 // checksum; its answer frame is 0F 0F 02 0D 00 00 AA.
@@ -93,8 +43,8 @@ const QByteArray &requestFrame() {
 }
 constexpr int kAnswerFrameBytes = 7;
 
-void openOn(QSerialPort &port, const PtyPair &pty) {
-    port.setPortName(QString::fromLocal8Bit(pty.name));
+void openOn(QSerialPort &port, const Pty &pty) {
+    port.setPortName(pty.slavePath());
     port.open(QIODevice::ReadWrite);
 }
 
@@ -104,20 +54,20 @@ double median(std::vector<double> v) {
 }
 
 std::vector<double> rawPingPong(int exchanges) {
-    PtyPair pty;
-    Peer peer(pty.master);
+    Pty pty;
+    PeerThread peer(pty.masterFd(), answerAtOnce);
     std::vector<double> us;
     QElapsedTimer t;
     const QByteArray &frame = requestFrame();
     for (int i = 0; i < exchanges; ++i) {
         t.start();
-        (void)!::write(pty.slave, frame.constData(), size_t(frame.size()));
+        (void)!::write(pty.slaveFd(), frame.constData(), size_t(frame.size()));
         int got = 0;
         char buf[64];
         while (got < kAnswerFrameBytes) {
-            pollfd p{pty.slave, POLLIN, 0};
+            pollfd p{pty.slaveFd(), POLLIN, 0};
             ::poll(&p, 1, 1000);
-            const ssize_t r = ::read(pty.slave, buf, sizeof buf);
+            const ssize_t r = ::read(pty.slaveFd(), buf, sizeof buf);
             if (r > 0)
                 got += int(r);
         }
@@ -129,8 +79,8 @@ std::vector<double> rawPingPong(int exchanges) {
 // The same exchange on a bare QSerialPort driven by the event loop, with
 // nothing of ours in between: the floor for any Qt program on this machine.
 std::vector<double> qtPingPong(int exchanges) {
-    PtyPair pty;
-    Peer peer(pty.master);
+    Pty pty;
+    PeerThread peer(pty.masterFd(), answerAtOnce);
     QSerialPort port;
     openOn(port, pty);
     int got = 0;
@@ -150,8 +100,8 @@ std::vector<double> qtPingPong(int exchanges) {
 }
 
 std::vector<double> linkRoundTrip(int exchanges) {
-    PtyPair pty;
-    Peer peer(pty.master);
+    Pty pty;
+    PeerThread peer(pty.masterFd(), answerAtOnce);
     QSerialPort port;
     openOn(port, pty);
     std::vector<double> us;
@@ -173,22 +123,12 @@ std::vector<double> linkRoundTrip(int exchanges) {
 }
 
 double idleCpuPercent(int seconds) {
-    PtyPair pty;
+    Pty pty;
     QSerialPort port;
     openOn(port, pty);
     uart link(&port, 5);
-    rusage before{}, after{};
-    ::getrusage(RUSAGE_SELF, &before);
-    QElapsedTimer wall;
-    wall.start();
-    QEventLoop idle;
-    QTimer::singleShot(seconds * 1000, &idle, &QEventLoop::quit);
-    idle.exec();
-    ::getrusage(RUSAGE_SELF, &after);
-    auto secs = [](const timeval &tv) { return double(tv.tv_sec) + tv.tv_usec / 1e6; };
-    const double cpu =
-        secs(after.ru_utime) - secs(before.ru_utime) + secs(after.ru_stime) - secs(before.ru_stime);
-    return 100.0 * cpu / (wall.elapsed() / 1000.0);
+    const IdleUse use = runIdle(seconds * 1000);
+    return 100.0 * use.cpuSeconds / use.wallSeconds;
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -12,6 +11,8 @@
 #include <vector>
 
 #include "BootloaderProtocol.h"
+#include "DebugCapture.h"
+#include "Files.h"
 #include "FullImage.h"
 #include "PICProgram.h"
 
@@ -19,12 +20,6 @@ namespace {
 
 constexpr int kDefaultRuns = 21;
 constexpr double kSequenceAimMs = 10.0;
-
-// Each PICProgram logs its destruction; that would drown the figures.
-void dropDebugLines(QtMsgType type, const QMessageLogContext &, const QString &message) {
-    if (type != QtDebugMsg)
-        std::fprintf(stderr, "%s\n", qPrintable(message));
-}
 
 double medianMs(std::vector<qint64> nanoseconds) {
     std::sort(nanoseconds.begin(), nanoseconds.end());
@@ -35,18 +30,16 @@ double medianMs(std::vector<qint64> nanoseconds) {
 
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
-    qInstallMessageHandler(dropDebugLines);
+    qInstallMessageHandler(DebugCapture::dropDebugLines); // each PICProgram logs its end
     const int runs = argc > 1 ? qMax(1, atoi(argv[1])) : kDefaultRuns;
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("full.hex"));
-    QFile file(path);
-    const QByteArray image = bench::fullImage();
-    if (!dir.isValid() || !file.open(QIODevice::WriteOnly) || file.write(image) != image.size()) {
+    const QByteArray image = FullImage().file;
+    if (!dir.isValid() || !writeFile(path, image)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return 1;
     }
-    file.close();
 
     std::vector<qint64> readTimes;
     std::vector<qint64> sequenceTimes;

@@ -8,13 +8,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <termios.h>
-#include <unistd.h>
 #include <vector>
+
+#include "RawPort.h"
 
 namespace {
 
@@ -56,28 +55,17 @@ int main(int argc, char **argv) {
     }
     const std::vector<Exchange> exchanges = readLog(argv[2]);
     const int baud = std::atoi(argv[3]);
-    const int fd = ::open(argv[1], O_RDWR | O_NOCTTY);
+    const int fd = openRaw(argv[1]);
     if (fd < 0 || exchanges.empty() || baud <= 0) {
         std::fprintf(stderr, "cannot open %s or read %s\n", argv[1], argv[2]);
         return 2;
     }
-    termios tio{};
-    ::tcgetattr(fd, &tio);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(fd, TCSANOW, &tio);
 
     size_t lineBytes = 0;
-    unsigned char buffer[4096];
     const auto start = std::chrono::steady_clock::now();
     for (const Exchange &e : exchanges) {
-        if (::write(fd, e.frame.data(), e.frame.size()) != ssize_t(e.frame.size()))
+        if (!exchangeRaw(fd, e.frame.data(), e.frame.size(), e.answerBytes))
             return 2;
-        for (size_t got = 0; got < e.answerBytes;) {
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n <= 0)
-                return 2;
-            got += size_t(n);
-        }
         lineBytes += e.frame.size() + e.answerBytes;
     }
     const double seconds =

@@ -10,11 +10,9 @@ shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(frame console_decode bootloader_answer hex hex_checker)
 
-build=build-fuzz
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DZQ_BUILD_FUZZ=ON -DZQ_BUILD_TESTS=OFF -DZQ_BUILD_BENCH=OFF \
-    -DZQ_SANITIZE=address,undefined >/dev/null
-cmake --build "$build" --target $(printf 'fuzz_%s ' "${targets[@]}")
+build=build-fuzz   # the "fuzz" preset's binary folder
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz --target $(printf 'fuzz_%s ' "${targets[@]}")
 
 status=0
 for t in "${targets[@]}"; do

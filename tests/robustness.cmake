@@ -1,5 +1,5 @@
 # Robustness: faults on the wire, a long soak against the simulated unit, and
-# HEX files from hell.
+# reading HEX files, from sound ones to ones from hell.
 zq_add_qtest(tst_hex_hell SOURCES tst_hex_hell.cpp LIBS zq_firmware_core TIMEOUT 300)
 # Against zq-sim with its fault switches; one real 5-second answer wait. It
 # measures time on the wire and CPU time, so it runs alone.

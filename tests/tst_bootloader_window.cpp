@@ -19,7 +19,9 @@
 #include <memory>
 
 #include "BootloaderWindow.h"
+#include "Bytes.h"
 #include "DebugCapture.h"
+#include "Files.h"
 #include "Pty.h"
 
 namespace {
@@ -39,10 +41,6 @@ bool keepDebugLine(QtMsgType type, const QString &message) {
     return message.startsWith("Destroy") || message == "Thread stoped";
 }
 
-QByteArray hex(const char *text) {
-    return QByteArray::fromHex(text);
-}
-
 QStringList rowTexts(const QTableWidget *table, int row) {
     QStringList texts;
     for (int column = 1; column <= 3; ++column)
@@ -52,7 +50,7 @@ QStringList rowTexts(const QTableWidget *table, int row) {
 
 } // namespace
 
-class TstBootloaderWindow : public QObject {
+class TestBootloaderWindow : public QObject {
     Q_OBJECT
 
     std::unique_ptr<Pty> pty;
@@ -94,9 +92,8 @@ class TstBootloaderWindow : public QObject {
     }
 
     void choose(const QString &name, const QByteArray &text) {
-        QFile file(dir.filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
-        chosenFile = file.fileName();
+        chosenFile = dir.filePath(name);
+        QVERIFY(writeFile(chosenFile, text));
         click("progFile_button");
     }
 
@@ -433,5 +430,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstBootloaderWindow)
+QTEST_MAIN(TestBootloaderWindow)
 #include "tst_bootloader_window.moc"

@@ -3,7 +3,6 @@
 // byte, and the tables read, edit and write what the unit holds.
 
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QTableWidget>
@@ -15,7 +14,10 @@
 #include <functional>
 
 #include "BootloaderWindow.h"
+#include "Bytes.h"
+#include "DebugCapture.h"
 #include "HexRecord.h"
+#include "SimProcess.h"
 #include "SimSupport.h"
 
 namespace {
@@ -24,10 +26,6 @@ using namespace sim_support;
 
 constexpr int kExchangeMs = 5000;
 constexpr int kWholeWriteMs = 15000; // unpaced it takes well under a second
-
-QByteArray hex(const char *text) {
-    return QByteArray::fromHex(text);
-}
 
 QByteArray record(int address, const QByteArray &data, int type = 0) {
     return zq::hex::record(type, address, data);
@@ -71,19 +69,13 @@ QByteArray column1(const QTableWidget *table) {
     return bytes;
 }
 
-void quiet(QtMsgType type, const QMessageLogContext &, const QString &message) {
-    // Every frame byte is a debug line; the offscreen platform warns about fixed sizes.
-    if (type != QtDebugMsg && !message.contains("propagateSizeHints"))
-        fprintf(stderr, "%s\n", qPrintable(message));
-}
-
 } // namespace
 
-class TstBootloaderWindowSim : public QObject {
+class TestBootloaderWindowSim : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
-    QProcess sim;
+    SimProcess sim;
     std::unique_ptr<QSerialPort> port;
     std::unique_ptr<BootloaderWindow> window;
     int valueAnswer = 0;
@@ -114,16 +106,16 @@ class TstBootloaderWindowSim : public QObject {
 
 private slots:
     void initTestCase() {
-        qInstallMessageHandler(quiet);
-        sim.start(qEnvironmentVariable("ZQ_SIM"), {"--dump-dir", dir.filePath("dump")});
-        QVERIFY(sim.waitForStarted() && sim.waitForReadyRead(kExchangeMs));
-        port = std::make_unique<QSerialPort>(QString::fromLocal8Bit(sim.readLine()).trimmed());
+        qInstallMessageHandler(DebugCapture::dropDebugLines);
+        QVERIFY(sim.start({"--dump-dir", dir.filePath("dump")}));
+        port = std::make_unique<QSerialPort>(sim.path());
         QVERIFY(port->open(QIODevice::ReadWrite));
         window = std::make_unique<BootloaderWindow>(nullptr, port.get(), 5);
-        QFile file(dir.filePath("image.hex"));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(kImage) == kImage.size());
-        window->openFileDialog = [name = file.fileName()](const QString &, const QString &,
-                                                          const QString &) { return name; };
+        const QString file = dir.filePath("image.hex");
+        QVERIFY(writeFile(file, kImage));
+        window->openFileDialog = [file](const QString &, const QString &, const QString &) {
+            return file;
+        };
         window->confirmDialog = [](const QString &, const QString &) { return true; };
         window->valueDialog = [this](const BootloaderWindow::ValueRequest &) {
             return std::optional<int>(valueAnswer);
@@ -133,8 +125,7 @@ private slots:
     void cleanupTestCase() {
         window.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        sim.terminate();
-        sim.waitForFinished();
+        sim.stop();
     }
 
     void writeImage() {
@@ -149,8 +140,8 @@ private slots:
         QVERIFY(waitUntil([this] { return !window->isSending(); }, kWholeWriteMs));
         QTRY_COMPARE_WITH_TIMEOUT(status(), QString("Status : Writing Config -> OK"), kExchangeMs);
 
-        compareDump(sim.processId(), dir.filePath("dump"), expectedProgram(), expectedEeprom(),
-                    kConfig, kExchangeMs);
+        compareDump(sim.pid(), dir.filePath("dump"), expectedProgram(), expectedEeprom(), kConfig,
+                    kExchangeMs);
     }
 
     void tablesReadEditAndWrite() {
@@ -173,5 +164,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstBootloaderWindowSim)
+QTEST_MAIN(TestBootloaderWindowSim)
 #include "tst_bootloader_window_sim.moc"

@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "AnswerDecoder.h"
+#include "Bytes.h"
 
 using namespace zq::console;
 
@@ -11,13 +12,6 @@ namespace {
 const QList<int> kAll{1, 2, 3, 4, 5};
 const QString kMismatch =
     QStringLiteral(" Error -> The received data from the ZQ don't match with the command\n");
-
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int value : values)
-        out.append(char(value));
-    return out;
-}
 
 DecodedAnswer decode(int edition, const QByteArray &payload) {
     return decodeAnswer(edition, reinterpret_cast<const quint8 *>(payload.constData()),

@@ -1,6 +1,8 @@
 // One console edition's window through its widgets: what each control sends,
 // how answers reach the message area and the log, and the whole window
 // against the simulated unit. Built once per edition against its MainWindow.
+#include "Files.h"
+#include "SimProcess.h"
 #include "tst_console_window_support.h"
 
 #include <csignal>
@@ -194,8 +196,7 @@ private slots:
         } else if (inTheWay == "/dev/full") {
             QVERIFY(QFile::link(inTheWay, "Messages.txt"));
         } else {
-            QFile file("Messages.txt");
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(earlier) == earlier.size());
+            QVERIFY(writeFile("Messages.txt", earlier));
         }
         console.messages()->setPlainText("first\nsecond");
         rlimit unlimited{};
@@ -359,10 +360,10 @@ private slots:
     void againstSimulatedUnit() {
         QFETCH(QString, script);
         QFETCH(QString, message);
-        SimulatedUnit unit(kEdition);
-        if (unit.path.isEmpty())
+        SimProcess unit;
+        if (!unit.start({"--edition", QString::number(kEdition)}))
             QSKIP("ZQ_SIM does not name a runnable simulated unit");
-        Console console(unit.path);
+        Console console(unit.path());
         auto *version = console.child<QLabel>("i_softwareVersion_label");
         QTRY_VERIFY_WITH_TIMEOUT(version->text() != "Software Version :", kSimAnswerWaitMs);
         QVERIFY2(QRegularExpression("^Software Version : \\d+-\\d+/\\d+-\\d+$")

@@ -1,17 +1,11 @@
 #include <QtTest>
 
+#include "Bytes.h"
 #include "Payloads.h"
 
 using namespace zq::console;
 
 namespace {
-
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int value : values)
-        out.append(char(value));
-    return out;
-}
 
 TriggerSequence sequence(int flashes, std::initializer_list<int> energies,
                          std::initializer_list<int> times) {

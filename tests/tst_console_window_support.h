@@ -8,13 +8,13 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
-#include <QProcess>
 #include <QSerialPort>
 #include <QSpinBox>
 #include <QTextEdit>
 
 #include <memory>
 
+#include "Bytes.h"
 #include "DebugCapture.h"
 #include "MainWindow.h"
 #include "Pty.h"
@@ -24,14 +24,6 @@ namespace console_test {
 
 constexpr int kSentWaitMs = 3000;
 constexpr int kQuietMs = 300;
-constexpr int kSimStartMs = 5000;
-
-inline QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
 
 inline void answerPasswordWith(const QString &text, bool confirmed = true) {
     zq::console::passwordPrompt() = [=](QWidget *, const QString &) {
@@ -151,29 +143,6 @@ public:
     using ScriptedUnit::unit;
     QList<QByteArray> versionRequest;
     bool settled = false;
-};
-
-// The zq-sim program for one edition; its pseudo-terminal path is the first
-// line it prints.
-class SimulatedUnit {
-public:
-    explicit SimulatedUnit(int edition) {
-        const QString program = qEnvironmentVariable("ZQ_SIM");
-        if (program.isEmpty())
-            return;
-        process.start(program, {"--edition", QString::number(edition), "--quiet"});
-        QElapsedTimer clock;
-        clock.start();
-        while (!process.canReadLine() && clock.elapsed() < kSimStartMs)
-            process.waitForReadyRead(kSimStartMs);
-        path = QString::fromLocal8Bit(process.readLine()).trimmed();
-    }
-    ~SimulatedUnit() {
-        process.terminate();
-        process.waitForFinished();
-    }
-    QProcess process;
-    QString path;
 };
 
 } // namespace console_test

@@ -1,18 +1,12 @@
 // The frame format: building, and the receiver fed in any split.
 #include <QtTest>
 
+#include "Bytes.h"
 #include "frame.h"
 
 using zq::FrameReceiver;
 
 namespace {
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
-
 struct Run {
     QList<QByteArray> payloads;
     QStringList diagnostics;
@@ -48,13 +42,14 @@ private slots:
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<bool>("checksum");
         QTest::addColumn<QByteArray>("frame");
-        QTest::newRow("0D plain") << bytes({0x0D}) << false << bytes({0x0F, 0x0F, 1, 0x0D, 0, 0xAA});
+        QTest::newRow("0D plain") << bytes({0x0D}) << false
+                                  << bytes({0x0F, 0x0F, 1, 0x0D, 0, 0xAA});
         QTest::newRow("0D checked")
             << bytes({0x0D}) << true << bytes({0x0F, 0x0F, 1, 0x0D, 0xFF, 0xF3, 0xAA});
         QTest::newRow("08 01 checked")
             << bytes({8, 1}) << true << bytes({0x0F, 0x0F, 2, 8, 1, 0xFF, 0xF7, 0xAA});
-        QTest::newRow("sum wraps to 0") << bytes({0x80, 0x80}) << true
-                                        << bytes({0x0F, 0x0F, 2, 0x80, 0x80, 0xFF, 0x00, 0xAA});
+        QTest::newRow("sum wraps to 0")
+            << bytes({0x80, 0x80}) << true << bytes({0x0F, 0x0F, 2, 0x80, 0x80, 0xFF, 0x00, 0xAA});
         QTest::newRow("empty never framed") << QByteArray() << true << QByteArray();
     }
     void build() {
@@ -112,14 +107,15 @@ private slots:
             << bytes({0x0F, 0x0F, 1, 4, 0x37, 0xAA}) << QList<QByteArray>{bytes({4})}
             << QStringList() << 0;
         QTest::newRow("bad end byte stops until reset")
-            << bytes({0x0F, 0x0F, 1, 4, 0, 0x55, 0x0F, 0x0F, 1, 3, 0, 0xAA})
-            << QList<QByteArray>() << QStringList{frameErr.arg(6)} << 6;
+            << bytes({0x0F, 0x0F, 1, 4, 0, 0x55, 0x0F, 0x0F, 1, 3, 0, 0xAA}) << QList<QByteArray>()
+            << QStringList{frameErr.arg(6)} << 6;
         QTest::newRow("checksum mismatch, then the right byte")
             << bytes({0x0F, 0x0F, 1, 0x0D, 0xFF, 0x00, 0x01, 0xF3, 0xAA})
             << QList<QByteArray>{bytes({0x0D})}
-            << QStringList{
-                   QStringLiteral("Checksum error, Calculated checksum = 243; Received checksum = 0"),
-                   QStringLiteral("Checksum error, Calculated checksum = 243; Received checksum = 1")}
+            << QStringList{QStringLiteral(
+                               "Checksum error, Calculated checksum = 243; Received checksum = 0"),
+                           QStringLiteral(
+                               "Checksum error, Calculated checksum = 243; Received checksum = 1")}
             << 0;
         QTest::newRow("frame cut short waits")
             << bytes({0x0F, 0x0F, 3, 1, 2}) << QList<QByteArray>() << QStringList() << 99;
@@ -151,8 +147,8 @@ private slots:
         QTest::addColumn<QByteArray>("first");
         QTest::addColumn<int>("payloadsFromFirst");
         QTest::newRow("bad start byte") << bytes({0x55, 0x0F, 0x0F, 1, 4, 0, 0xAA}) << 0;
-        QTest::newRow("bad end byte") << bytes({0x0F, 0x0F, 1, 4, 0, 0x55, 0x0F, 0x0F, 1, 3, 0, 0xAA})
-                                      << 0;
+        QTest::newRow("bad end byte")
+            << bytes({0x0F, 0x0F, 1, 4, 0, 0x55, 0x0F, 0x0F, 1, 3, 0, 0xAA}) << 0;
         QTest::newRow("checksum") << bytes({0x0F, 0x0F, 1, 4, 0xFF, 0, 0x0F, 0x0F, 1, 3, 0, 0xAA})
                                   << 0;
         QTest::newRow("good frame first")

@@ -1,8 +1,9 @@
-// HEX files from hell: whatever a technician's disk holds under a .hex name,
-// reading it gives 0 or -1, never a crash, a hang or memory without bound.
-// The small files are read in this process, where the sanitizers see them;
-// each 50 MB file is read in a child process of its own, so that a crash or a
-// hang fails that row alone and the child's peak RSS is what that file cost.
+// HEX files, sound ones and ones from hell: whatever a technician's disk holds
+// under a .hex name, reading it gives 0 or -1 and the stores the table says,
+// never a crash, a hang or memory without bound. The small files are read in
+// this process, where the sanitizers see them; each 50 MB file is read in a
+// child process of its own, so that a crash or a hang fails that row alone
+// and the child's peak RSS is what that file cost.
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -17,6 +18,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "Files.h"
 #include "HexRecord.h"
 #include "HexText.h"
 #include "PICProgram.h"
@@ -137,14 +139,13 @@ class TestHexHell : public QObject {
 
     QString write(const QByteArray &content) {
         const QString path = dir_.filePath(QStringLiteral("small.hex"));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) < 0)
+        if (!writeFile(path, content))
             qFatal("cannot write the test file");
         return path;
     }
 
 private slots:
-    // Odd files in small form, with the stores each one leaves.
+    // Small files, sound and odd, with the stores each one leaves.
     void smallFiles_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<int>("result");
@@ -159,6 +160,42 @@ private slots:
         row("empty file", "", 0, "");
         row("only line ends", "\n\n", -1, "");
         row("byte count 0, line cut after the type", ":00001000\n", 0, "");
+
+        row("config", ":020000040030CA\n:0E000000112233445566778899AABBCCDDEEF9\n", 0, "",
+            "112233445566778899AABBCCDDEE");
+        row("program words", ":040000000EEF0100FE\n", 0, "0000:0EEF 0002:0100");
+        row("16 bytes, lowercase", ":10001000a0a1a2a3a4a5a6a7a8a9aaabacadaeaf00\n", 0,
+            "0010:A0A1 0012:A2A3 0014:A4A5 0016:A6A7 0018:A8A9 001A:AAAB 001C:ACAD 001E:AEAF");
+        row("eeprom", ":0200000400F00A\n:0400100001020304E2\n", 0, "", "",
+            "0010:01 0011:02 0012:03 0013:04");
+        row("eeprom address wraps", ":0200000400F00A\n:02FFFF00AABB00\n", 0, "", "",
+            "FFFF:AA 0000:BB");
+        row("id locations ignored", ":020000040020DA\n:0200000011220000\n", 0, "");
+        row("types 02 03 05 are data", ":02001002AABB00\n:02001203CCDD00\n:02001405EEFF00\n", 0,
+            "0010:AABB 0012:CCDD 0014:EEFF");
+        row("upper address kept across EOF", ":0200000400F00A\n:00000001FF\n:0100050077\n", 0, "",
+            "", "0005:77");
+        row("upper address 0001", ":020000040001F9\n:02000400ABCD00\n", 0, "10004:ABCD");
+        row("short line, bad digits read F", ":04000000G1Z2", 0, "0000:F1F2 0002:FFFF");
+        row("CR LF, last line unterminated", ":020000040030CA\r\n:02000000AABB99", 0, "", "AABB");
+        row("UTF-8 byte-order mark", "\xEF\xBB\xBF:02000000AABB00\n", 0, "0000:AABB");
+        row("100000-character line",
+            ":02000000AABB" + QByteArray(100000, 'Z') + "\n:02000200CCDD00\n", 0,
+            "0000:AABB 0002:CCDD");
+        row("duplicates kept", ":02001000AAAA00\n:02001000BBBB00\n", 0, "0010:AAAA 0010:BBBB");
+        // Half words a record does not cover are erased bytes, never the checksum.
+        row("odd count", ":03000000AABBCC77\n", 0, "0000:AABB 0002:CCFF");
+        row("odd address", ":02000100AABB77\n", 0, "0000:FFAA 0002:BBFF");
+        row("split word joined", ":01000000AA00\n:01000100BB00\n", 0, "0000:AABB");
+        row("split word, odd byte first", ":01000100BB00\n:01000000AA00\n", 0, "0000:AABB");
+        row("overlap keeps first byte", ":01000000AA00\n:02000000112200\n", 0,
+            "0000:AA22 0000:1122");
+        // Failures keep what the lines before the bad one gave.
+        row("blank line", ":02000000AABB00\n\n:02000200CCDD00\n", -1, "0000:AABB");
+        row("blank line after EOF", ":00000001FF\n\n", -1, "");
+        row("blank CR LF line", "\r\n", -1, "");
+        row("leading blank", " :00000001FF\n", -1, "");
+        row("binary garbage", QByteArray("\x00\xFF\x13\x80garbage", 11), -1, "");
 
         // Only type 04 is told apart; every other type, also 01 with data, is data.
         row("type 00", record(0x00, 0x0010, "AABB"), 0, "0010:AABB");

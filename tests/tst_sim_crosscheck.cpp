@@ -13,7 +13,9 @@ bool looksLikeAnError(const QString &text) {
            text.contains(QLatin1String("don't match")) || text.contains(QLatin1String("unknown")) ||
            text.contains(QLatin1String("Unknown"));
 }
-QString hex(const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex(' ')); }
+QString spaced(const QByteArray &bytes) {
+    return QString::fromLatin1(bytes.toHex(' '));
+}
 } // namespace
 
 class TestSimCrossCheck : public QObject {
@@ -36,9 +38,9 @@ private slots:
                 const auto decoded = zq::console::decodeAnswer(
                     edition, reinterpret_cast<const quint8 *>(answer.constData()), answer.size());
                 const QString texts = decoded.messages.join(QString()) + decoded.labelText;
-                QVERIFY2(!texts.isEmpty(), qPrintable(hex(command)));
+                QVERIFY2(!texts.isEmpty(), qPrintable(spaced(command)));
                 QVERIFY2(!looksLikeAnError(texts),
-                         qPrintable(hex(command) + " -> " + hex(answer) + ": " + texts));
+                         qPrintable(spaced(command) + " -> " + spaced(answer) + ": " + texts));
             }
         }
         QVERIFY(answered >= commands.size() - 3); // the three controller resets go unanswered
@@ -57,8 +59,9 @@ private slots:
                     continue;
                 const auto handled = zq::boot::handleAnswer(
                     reinterpret_cast<const quint8 *>(answer.constData()), answer.size());
-                QVERIFY2(!looksLikeAnError(handled.status) && !handled.status.contains("Frame error"),
-                         qPrintable(hex(command) + " -> " + hex(answer) + ": " + handled.status));
+                QVERIFY2(
+                    !looksLikeAnError(handled.status) && !handled.status.contains("Frame error"),
+                    qPrintable(spaced(command) + " -> " + spaced(answer) + ": " + handled.status));
             }
         }
         QVERIFY(answered > 0);

@@ -8,49 +8,27 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "Bytes.h"
+#include "RawPort.h"
+#include "SimProcess.h"
 #include "frame.h"
 
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
 
-QByteArray hex(const char *text) {
-    return QByteArray::fromHex(text);
-}
-
-QString simProgram() {
-    return qEnvironmentVariable("ZQ_SIM",
-                                QCoreApplication::applicationDirPath() + "/../sim/zq-sim");
-}
-
-class Sim {
+// The unit with the test's end of its port open, raw.
+class Sim : public SimProcess {
 public:
-    ~Sim() {
-        closePort();
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished();
-        }
-    }
+    ~Sim() override { closePort(); }
 
-    bool start(const QStringList &args) {
-        process.start(simProgram(), args);
-        if (!process.waitForStarted() || !process.waitForReadyRead(5000))
-            return false;
-        path = QString::fromLocal8Bit(process.readLine()).trimmed();
-        return openPort();
-    }
+    bool start(const QStringList &args) { return SimProcess::start(args) && openPort(); }
 
     bool openPort() {
-        fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        termios tio{};
-        ::tcgetattr(fd, &tio);
-        ::cfmakeraw(&tio);
-        ::tcsetattr(fd, TCSANOW, &tio);
+        fd = openRaw(path().toLocal8Bit().constData(), O_NONBLOCK);
         return fd >= 0;
     }
     void closePort() {
@@ -81,14 +59,6 @@ public:
         return out;
     }
 
-    int stop() {
-        ::kill(pid_t(process.processId()), SIGTERM);
-        process.waitForFinished(5000);
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    }
-
-    QProcess process;
-    QString path;
     int fd = -1;
 };
 
@@ -97,7 +67,7 @@ constexpr int kSilenceMs = 300; // long enough for a wrong answer to show up
 
 } // namespace
 
-class TstSimProcess : public QObject {
+class TestSimProcess : public QObject {
     Q_OBJECT
 private slots:
     void faultsOnWire_data();
@@ -108,7 +78,7 @@ private slots:
     void options();
 };
 
-void TstSimProcess::faultsOnWire_data() {
+void TestSimProcess::faultsOnWire_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QByteArray>("payload");
     QTest::addColumn<QByteArray>("expected");
@@ -134,14 +104,14 @@ void TstSimProcess::faultsOnWire_data() {
     row("error reports", {"--error-reports", "50", "--never-answer"}, hex("04"), report + report);
 }
 
-void TstSimProcess::faultsOnWire() {
+void TestSimProcess::faultsOnWire() {
     QFETCH(QStringList, args);
     QFETCH(QByteArray, payload);
     QFETCH(QByteArray, expected);
     QFETCH(int, noise);
     QFETCH(int, notBeforeMs);
     Sim sim;
-    QVERIFY(sim.start(args << "--quiet"));
+    QVERIFY(sim.start(args));
     QElapsedTimer t;
     t.start();
     sim.send(payload);
@@ -155,9 +125,9 @@ void TstSimProcess::faultsOnWire() {
     QCOMPARE(sim.stop(), 0);
 }
 
-void TstSimProcess::survivesPeerReopening() {
+void TestSimProcess::survivesPeerReopening() {
     Sim sim;
-    QVERIFY(sim.start({"--quiet"}));
+    QVERIFY(sim.start({}));
     for (int round = 0; round < 3; ++round) {
         sim.send(hex("0B"));
         QCOMPARE(sim.read(kAnswerWaitMs, 8), hex("0F0F 03 0B2B19 00 AA"));
@@ -167,13 +137,13 @@ void TstSimProcess::survivesPeerReopening() {
     }
 }
 
-void TstSimProcess::dumpsMemoryAndLink() {
+void TestSimProcess::dumpsMemoryAndLink() {
     QTemporaryDir dir;
     const QString link = dir.filePath("zq-port");
     const QString dumps = dir.filePath("dump");
     Sim sim;
-    QVERIFY(sim.start({"--quiet", "--print-dump", "--dump-dir", dumps, "--link", link}));
-    QCOMPARE(QFileInfo(link).symLinkTarget(), sim.path);
+    QVERIFY(sim.start({"--print-dump", "--dump-dir", dumps, "--link", link}));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), sim.path());
 
     const QByteArray config = hex("0102030405060708090A0B0C0D0E");
     const QList<QByteArray> commands = {hex("33"), hex("02 00 0300") + QByteArray(64, 'z'),
@@ -182,7 +152,7 @@ void TstSimProcess::dumpsMemoryAndLink() {
         sim.send(c);
         QCOMPARE(sim.read(kAnswerWaitMs, 7).mid(4, 1), QByteArray(1, char(0)));
     }
-    ::kill(pid_t(sim.process.processId()), SIGUSR1);
+    sim.signal(SIGUSR1);
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(dumps + "/config.bin"), kAnswerWaitMs);
     QFile configFile(dumps + "/config.bin");
     QVERIFY(configFile.open(QIODevice::ReadOnly));
@@ -201,7 +171,7 @@ void TstSimProcess::dumpsMemoryAndLink() {
     QVERIFY2(summary.contains("03F0: FF FF FF FF FF FF FF FF FF FF FF FF FF FF 41 42"), summary);
 }
 
-void TstSimProcess::options_data() {
+void TestSimProcess::options_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("said");
@@ -216,17 +186,17 @@ void TstSimProcess::options_data() {
     QTest::newRow("stray argument") << QStringList{"ttyS0"} << 2 << QByteArray("ttyS0");
 }
 
-void TstSimProcess::options() {
+void TestSimProcess::options() {
     QFETCH(QStringList, args);
     QFETCH(int, exitCode);
     QFETCH(QByteArray, said);
     QProcess p;
-    p.start(simProgram(), args);
+    p.start(SimProcess::defaultProgram(), args);
     QVERIFY(p.waitForFinished(5000));
     QCOMPARE(p.exitCode(), exitCode);
     const QByteArray out = p.readAllStandardOutput() + p.readAllStandardError();
     QVERIFY2(out.contains(said), out);
 }
 
-QTEST_GUILESS_MAIN(TstSimProcess)
+QTEST_GUILESS_MAIN(TestSimProcess)
 #include "tst_sim_process.moc"

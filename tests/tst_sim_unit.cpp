@@ -4,16 +4,13 @@
 #include <QBitArray>
 #include <QtTest>
 
+#include "Bytes.h"
 #include "Unit.h"
 #include "Wire.h"
 
 using namespace zq::sim;
 
 namespace {
-
-QByteArray hex(const char *text) {
-    return QByteArray::fromHex(text);
-}
 
 // Answers written as "04 00 | 3E 01 01"; "" for no answer.
 QList<QByteArray> answers(const QString &text) {
@@ -35,7 +32,7 @@ constexpr qint64 kMs = 1000000;
 
 } // namespace
 
-class TstSimUnit : public QObject {
+class TestSimUnit : public QObject {
     Q_OBJECT
 private slots:
     void freshAnswers_data();
@@ -58,7 +55,7 @@ private slots:
     void badFrameDoesNotDeafenUnit();
 };
 
-void TstSimUnit::freshAnswers_data() {
+void TestSimUnit::freshAnswers_data() {
     QTest::addColumn<QString>("editions");
     QTest::addColumn<QByteArray>("payload");
     QTest::addColumn<QString>("expected");
@@ -121,7 +118,7 @@ void TstSimUnit::freshAnswers_data() {
     row("calibration bad", "5", hex("1BFF00"), "1B 18");
 }
 
-void TstSimUnit::freshAnswers() {
+void TestSimUnit::freshAnswers() {
     QFETCH(QString, editions);
     QFETCH(QByteArray, payload);
     QFETCH(QString, expected);
@@ -131,7 +128,7 @@ void TstSimUnit::freshAnswers() {
     }
 }
 
-void TstSimUnit::readsBackAsWritten_data() {
+void TestSimUnit::readsBackAsWritten_data() {
     QTest::addColumn<int>("edition");
     QTest::addColumn<QByteArray>("write");
     QTest::addColumn<QByteArray>("read");
@@ -160,7 +157,7 @@ void TstSimUnit::readsBackAsWritten_data() {
         << 2 << hex("09 0A 0064 05") << hex("0E") << hex("0E 00 00 00 01 19 00") << false;
 }
 
-void TstSimUnit::readsBackAsWritten() {
+void TestSimUnit::readsBackAsWritten() {
     QFETCH(int, edition);
     QFETCH(QByteArray, write);
     QFETCH(QByteArray, read);
@@ -175,7 +172,7 @@ void TstSimUnit::readsBackAsWritten() {
     QCOMPARE(ask(unit, read), resetRestores ? ask(factory, read) : expected);
 }
 
-void TstSimUnit::countersCountFlashes_data() {
+void TestSimUnit::countersCountFlashes_data() {
     QTest::addColumn<int>("edition");
     QTest::addColumn<QByteArray>("setup");
     QTest::addColumn<QByteArray>("flashStatus");
@@ -193,7 +190,7 @@ void TstSimUnit::countersCountFlashes_data() {
         << 1 << hex("07") << hex("3E 01 01") << hex("00 000003") << hex("01 000003");
 }
 
-void TstSimUnit::countersCountFlashes() {
+void TestSimUnit::countersCountFlashes() {
     QFETCH(int, edition);
     QFETCH(QByteArray, setup);
     QFETCH(QByteArray, flashStatus);
@@ -210,7 +207,7 @@ void TstSimUnit::countersCountFlashes() {
     QCOMPARE(ask(unit, hex("12")), flashStatus);
 }
 
-void TstSimUnit::standbyToggles() {
+void TestSimUnit::standbyToggles() {
     Unit unit(5);
     QCOMPARE(ask(unit, hex("10")), hex("10 10"));
     QCOMPARE(ask(unit, hex("10")), hex("10 00"));
@@ -220,7 +217,7 @@ void TstSimUnit::standbyToggles() {
     QCOMPARE(ask(unit, hex("10")), hex("10 00"));
 }
 
-void TstSimUnit::bootloaderMemory() {
+void TestSimUnit::bootloaderMemory() {
     Unit unit(5);
     QCOMPARE(ask(unit, hex("33")), hex("33 00"));
     QVERIFY(unit.inBootloader());
@@ -265,7 +262,7 @@ void TstSimUnit::bootloaderMemory() {
     QCOMPARE(unit.config(), config); // memory outlives the switch
 }
 
-void TstSimUnit::bootloaderRefuses_data() {
+void TestSimUnit::bootloaderRefuses_data() {
     QTest::addColumn<QByteArray>("payload");
     QTest::addColumn<QByteArray>("expected");
     const QByteArray data(64, char(0x55));
@@ -282,7 +279,7 @@ void TstSimUnit::bootloaderRefuses_data() {
     QTest::newRow("unknown") << hex("01") << hex("3E 02 01");
 }
 
-void TstSimUnit::bootloaderRefuses() {
+void TestSimUnit::bootloaderRefuses() {
     QFETCH(QByteArray, payload);
     QFETCH(QByteArray, expected);
     Unit unit(5);
@@ -294,7 +291,7 @@ void TstSimUnit::bootloaderRefuses() {
     QCOMPARE(unit.config(), before.config());
 }
 
-void TstSimUnit::noiseNeverStartsAFrame() {
+void TestSimUnit::noiseNeverStartsAFrame() {
     Faults f;
     f.noiseBytes = 200;
     f.seed = 3;
@@ -312,7 +309,7 @@ void TstSimUnit::noiseNeverStartsAFrame() {
     QCOMPARE(diagnostics, 200);
 }
 
-void TstSimUnit::dropShareIsSeeded() {
+void TestSimUnit::dropShareIsSeeded() {
     auto pattern = [](quint32 seed) {
         Faults f;
         f.dropPercent = 30;
@@ -331,7 +328,7 @@ void TstSimUnit::dropShareIsSeeded() {
 
 // Frame 2 is lost before the unit sees it, frame 3 fails in the unit and the
 // answer to frame 4 is late.
-void TstSimUnit::namedFrameFaults() {
+void TestSimUnit::namedFrameFaults() {
     Unit unit(5);
     Faults f;
     f.lostFrames = {2};
@@ -349,7 +346,7 @@ void TstSimUnit::namedFrameFaults() {
     QCOMPARE(r.takeDue(1400 * kMs), answer);
 }
 
-void TstSimUnit::answerDelay() {
+void TestSimUnit::answerDelay() {
     const QByteArray frame = zq::buildFrame(hex("0B"), false);
     Unit unit(5);
     Faults late;
@@ -364,7 +361,7 @@ void TstSimUnit::answerDelay() {
 // At 9600 baud a byte takes 1e10 / 9600 ns = 1041666.67 ns. The 6-byte frame
 // written at once counts as received when its sixth byte ends (6.25 ms); the
 // 7 answer bytes then end at 6.25 ms + k * 1041666.67 ns, rounded down.
-void TstSimUnit::pacedExchangeSchedule() {
+void TestSimUnit::pacedExchangeSchedule() {
     Faults f;
     f.baud = 9600;
     Unit unit(5);
@@ -383,7 +380,7 @@ void TstSimUnit::pacedExchangeSchedule() {
     QCOMPARE(r.nextEventNs(), kNever);
 }
 
-void TstSimUnit::lineClockDoesNotDrift() {
+void TestSimUnit::lineClockDoesNotDrift() {
     LineClock clock(115200);
     qint64 end = 0;
     for (int i = 0; i < 1000000; ++i)
@@ -394,7 +391,7 @@ void TstSimUnit::lineClockDoesNotDrift() {
     QCOMPARE(LineClock(0).nextByteEnd(42), qint64(42));
 }
 
-void TstSimUnit::errorReportsOnSchedule() {
+void TestSimUnit::errorReportsOnSchedule() {
     Faults f;
     f.errorReportIntervalMs = 100;
     f.neverAnswer = true; // the reports come all the same
@@ -408,7 +405,7 @@ void TstSimUnit::errorReportsOnSchedule() {
     QCOMPARE(r.nextEventNs(), 305 * kMs);
 }
 
-void TstSimUnit::badFrameDoesNotDeafenUnit() {
+void TestSimUnit::badFrameDoesNotDeafenUnit() {
     Unit unit(5);
     Responder r(unit, Faults{});
     const QByteArray bytes = hex("55 0F0F 01 0B 00 99 0F0F 01 0B FF 00 AA 0F0F 01 0B 00 AA");
@@ -417,5 +414,5 @@ void TstSimUnit::badFrameDoesNotDeafenUnit() {
     QCOMPARE(r.takeDue(0), hex("0F0F 03 0B2B19 00 AA"));
 }
 
-QTEST_GUILESS_MAIN(TstSimUnit)
+QTEST_GUILESS_MAIN(TestSimUnit)
 #include "tst_sim_unit.moc"

@@ -16,7 +16,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
-#include <QProcess>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -25,9 +24,10 @@
 #include <atomic>
 #include <memory>
 
-#include <unistd.h>
-
+#include "Bytes.h"
 #include "MainWindow.h"
+#include "ProcessUse.h"
+#include "SimProcess.h"
 #include "Unit.h"
 #include "Wire.h"
 #include "uart.h"
@@ -45,7 +45,6 @@
 namespace {
 
 constexpr int kDefaultExchanges = 100000;
-constexpr int kSimStartMs = 5000;
 constexpr int kDropPercent = 1;
 constexpr int kNoiseBytes = 2;
 constexpr quint32 kSeed = 7;
@@ -55,8 +54,8 @@ constexpr int kAnswerWaitMs = 5;
 // Commands handed to the console ahead of the answers: below the link's
 // queue limit, so that the queue never drops one.
 constexpr int kAhead = uart::kQueueLimit - 6;
-constexpr int kMessagesKept = 200;  // "Save/Clear Messages" after so many answers
-constexpr int kStallMs = 30000;     // no answer for this long: the link is stuck
+constexpr int kMessagesKept = 200; // "Save/Clear Messages" after so many answers
+constexpr int kStallMs = 30000;    // no answer for this long: the link is stuck
 constexpr long kMaxGrowthKiB = 32 * 1024;
 
 std::atomic<int> noiseDiagnostics{0};
@@ -74,13 +73,6 @@ void countDiagnostics(QtMsgType type, const QMessageLogContext &, const QString 
              !message.startsWith(QLatin1String("Destroy")) &&
              message != QLatin1String("Thread stoped"))
         ++otherDiagnostics;
-}
-
-long residentKiB() {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    return statm.readAll().split(' ').value(1).toLong() * (::sysconf(_SC_PAGESIZE) / 1024);
 }
 
 // The buttons pressed, in turn, and the payload each one sends (its default
@@ -150,13 +142,10 @@ private slots:
                               : kDefaultExchanges;
         QVERIFY(total > 0);
 
-        QProcess sim;
-        sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        sim.start(qEnvironmentVariable("ZQ_SIM"),
-                  {"--quiet", "--checksum", "--drop", QString::number(kDropPercent), "--noise",
-                   QString::number(kNoiseBytes), "--seed", QString::number(kSeed)});
-        QVERIFY(sim.waitForStarted() && sim.waitForReadyRead(kSimStartMs));
-        QSerialPort port(QString::fromLocal8Bit(sim.readLine()).trimmed());
+        SimProcess sim;
+        QVERIFY(sim.start({"--checksum", "--drop", QString::number(kDropPercent), "--noise",
+                           QString::number(kNoiseBytes), "--seed", QString::number(kSeed)}));
+        QSerialPort port(sim.path());
         QVERIFY(port.open(QIODevice::ReadWrite));
 
         zq::sim::Faults faults;
@@ -214,10 +203,7 @@ private slots:
             QList<QByteArray> lines = (partial + log.readAll()).split('\n');
             partial = lines.takeLast();
             for (const QByteArray &line : lines) {
-                QByteArray payload;
-                for (const QByteArray &b : line.mid(line.lastIndexOf(": ") + 2).split('|'))
-                    if (!b.isEmpty())
-                        payload.append(char(b.toInt()));
+                const QByteArray payload = loggedPayload(line);
                 if (mismatch.isEmpty() && (received >= expected.answers.size() ||
                                            expected.answers.at(received).payload != payload))
                     mismatch = QStringLiteral("answer %1: got %2, expected %3")
@@ -267,8 +253,7 @@ private slots:
 
         window.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        sim.terminate();
-        QVERIFY(sim.waitForFinished());
+        QCOMPARE(sim.stop(), 0);
     }
 };
 

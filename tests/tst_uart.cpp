@@ -2,78 +2,16 @@
 #include <QtTest>
 
 #include <QSerialPort>
-#include <mutex>
 
-#include <atomic>
 #include <memory>
-#include <poll.h>
-#include <thread>
-#include <unistd.h>
 
+#include "Bytes.h"
+#include "DebugCapture.h"
+#include "PeerThread.h"
 #include "Pty.h"
 #include "uart.h"
 
-namespace {
-std::mutex logMutex;
-QStringList logLines;
-void captureDebug(QtMsgType, const QMessageLogContext &, const QString &msg) {
-    std::lock_guard<std::mutex> lock(logMutex);
-    logLines.append(msg);
-}
-QStringList peekLog() {
-    std::lock_guard<std::mutex> lock(logMutex);
-    return logLines;
-}
-QStringList takeLog() {
-    std::lock_guard<std::mutex> lock(logMutex);
-    QStringList out;
-    out.swap(logLines);
-    return out;
-}
-
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
-
-// A peer on its own thread that answers every frame at once with [code, 0],
-// so answers race the sender's wait.
-class InstantPeer {
-public:
-    explicit InstantPeer(int fd) : fd_(fd), thread_([this] { loop(); }) {}
-    ~InstantPeer() {
-        stop_ = true;
-        thread_.join();
-    }
-    int answered() const { return answered_; }
-
-private:
-    void loop() {
-        zq::FrameReceiver rx;
-        zq::FrameReceiver::Sink sink;
-        sink.payload = [&](quint8 length, quint8 *buffer) {
-            const QByteArray answer = zq::buildFrame(bytes({length ? buffer[0] : 0, 0}), false);
-            (void)!::write(fd_, answer.constData(), size_t(answer.size()));
-            ++answered_;
-        };
-        while (!stop_) {
-            pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, 20) <= 0)
-                continue;
-            char buf[512];
-            const ssize_t n = ::read(fd_, buf, sizeof buf);
-            if (n > 0)
-                rx.feed(QByteArray(buf, int(n)), sink);
-        }
-    }
-    int fd_;
-    std::atomic<bool> stop_{false};
-    std::atomic<int> answered_{0};
-    std::thread thread_;
-};
-} // namespace
+namespace {} // namespace
 
 class TestUart : public QObject {
     Q_OBJECT
@@ -95,13 +33,13 @@ class TestUart : public QObject {
 
 private slots:
     void initTestCase() {
-        qInstallMessageHandler(captureDebug);
+        DebugCapture::install();
         uart::setAnswerWait(1500);
     }
     void cleanup() {
         port.reset();
         pty.reset();
-        takeLog();
+        DebugCapture::take();
         uart::setAnswerWait(1500);
     }
 
@@ -175,12 +113,12 @@ private slots:
         uart *link = makeLink();
         send(link, {5});
         QCOMPARE(pty->readPayloads(1, 1000).size(), 1);
-        takeLog();
+        DebugCapture::take();
         QElapsedTimer clock;
         clock.start();
         delete link;
         QVERIFY2(clock.elapsed() < 1000, "destruction must not wait out the answer wait");
-        const QStringList log = takeLog();
+        const QStringList log = DebugCapture::take();
         QCOMPARE(log.mid(log.size() - 2), (QStringList{"Thread stoped", "Destroy uart"}));
     }
 
@@ -189,7 +127,10 @@ private slots:
     void earlyAnswersDoNotStall() {
         uart::setAnswerWait(uart::kAnswerWaitMs);
         std::unique_ptr<uart> link(makeLink());
-        InstantPeer peer(pty->masterFd());
+        // Answers every frame at once with [code, 0].
+        PeerThread peer(pty->masterFd(), [](const QByteArray &payload) {
+            return QList<QByteArray>{bytes({payload.isEmpty() ? 0 : quint8(payload[0]), 0})};
+        });
         int answers = 0;
         connect(link.get(), &uart::receivedData, this, [&] { ++answers; });
         QElapsedTimer clock;
@@ -234,19 +175,20 @@ private slots:
         QFETCH(int, edition);
         QFETCH(QStringList, lines);
         std::unique_ptr<uart> link(makeLink(edition));
-        takeLog();
+        DebugCapture::take();
         send(link.get(), {0x0D});
         QCOMPARE(pty->readPayloads(1, 1000).size(), 1);
-        QCOMPARE(takeLog(), lines);
+        QCOMPARE(DebugCapture::take(), lines);
     }
 
     void diagnostics() {
         std::unique_ptr<uart> link(makeLink(5));
-        takeLog();
+        DebugCapture::take();
         pty->write(bytes({0x55, 0x0F, 0x0F, 1, 4, 0xFF, 0x00}));
-        QTRY_COMPARE(peekLog(), (QStringList{"Frame error, rFrameCounter = 0",
-                                             "Checksum error, Calculated checksum = 252; "
-                                             "Received checksum = 0"}));
+        QTRY_COMPARE(DebugCapture::lines(),
+                     (QStringList{"Frame error, rFrameCounter = 0",
+                                  "Checksum error, Calculated checksum = 252; "
+                                  "Received checksum = 0"}));
     }
 
     // Edition 1: a bad frame resets the receiver and empties the queue at once.
@@ -260,14 +202,14 @@ private slots:
         for (int code : {1, 2, 3})
             send(link.get(), {code});
         QCOMPARE(pty->readPayloads(1, 1000).size(), 1);
-        takeLog();
+        DebugCapture::take();
         pty->write(bytes({0x0F, 0x0F, 1, 4, 0, 0x55, 0x0F, 0x0F, 1, 4, 0, 0xAA}));
         QTRY_COMPARE(link->queuedCount(), 0);
         QCOMPARE(int(link->receiver().rFrameCounter), 0);
         QCOMPARE(delivered, 0); // the rest of that batch was dropped
         QCOMPARE(lost, QList<uart::ReadFault>{uart::ReadFault::EndByte}); // the frame in flight
         QCOMPARE(pty->readPayloads(1, 400), QList<QByteArray>());
-        QVERIFY(takeLog().isEmpty());
+        QVERIFY(DebugCapture::take().isEmpty());
         pty->sendPayload(bytes({4, 0})); // the receiver works again
         QTRY_COMPARE(delivered, 1);
     }

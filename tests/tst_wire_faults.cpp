@@ -9,7 +9,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPointer>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -24,13 +23,14 @@
 #include <mutex>
 
 #include <csignal>
-#include <sys/resource.h>
 
 #include "BootloaderWindow.h"
 #include "ConnectionWindow.h"
-#include "HexRecord.h"
+#include "FullImage.h"
 #include "ListedPort.h"
 #include "MainWindow.h"
+#include "ProcessUse.h"
+#include "SimProcess.h"
 #include "SimSupport.h"
 #include "Wire.h"
 #include "frame.h"
@@ -47,49 +47,28 @@ constexpr int kExchangeMs = 5000;
 // The payloads of ReceivedMessages.txt, "=> <date>: b0|b1|...|" per line.
 QList<QByteArray> receivedLog() {
     QList<QByteArray> out;
-    for (const QByteArray &line : readFile(QStringLiteral("ReceivedMessages.txt")).split('\n')) {
-        const int start = line.lastIndexOf(": ");
-        if (start < 0)
-            continue;
-        QByteArray payload;
-        for (const QByteArray &b : line.mid(start + 2).split('|'))
-            if (!b.isEmpty())
-                payload.append(char(b.toInt()));
-        out.append(payload);
-    }
+    for (const QByteArray &line : readFile(QStringLiteral("ReceivedMessages.txt")).split('\n'))
+        if (line.contains(": "))
+            out.append(loggedPayload(line));
     return out;
 }
 
 // zq-sim with the given switches. Its traffic log (one line per payload it
 // received, with the seconds since it started) goes to a file, so that no
 // line is lost while the test is busy, and is read back from there.
-class Sim {
+class Sim : public SimProcess {
 public:
     struct Received {
         qint64 ms;       // since the simulator started
         QString payload; // upper-case hex, long payloads cut after 16 bytes
     };
 
-    Sim(const QStringList &args, const QString &logPath) : logPath_(logPath) {
-        process.setStandardErrorFile(logPath);
-        process.start(qEnvironmentVariable("ZQ_SIM"), args);
-        QElapsedTimer clock;
-        clock.start();
-        while (!process.canReadLine() && clock.elapsed() < kSimStartMs)
-            process.waitForReadyRead(kSimStartMs);
-        path = QString::fromLocal8Bit(process.readLine()).trimmed();
-    }
-    ~Sim() {
-        if (process.state() != QProcess::NotRunning) {
-            process.terminate();
-            process.waitForFinished();
-        }
-    }
+    Sim(const QStringList &args, const QString &logPath) : SimProcess(logPath) { start(args); }
 
     QList<Received> received() const {
         static const QRegularExpression line(QStringLiteral("^(\\d+)\\.(\\d{3})  (.+?)  ->"));
         QList<Received> out;
-        for (const QString &text : QString::fromLatin1(readFile(logPath_)).split('\n')) {
+        for (const QString &text : QString::fromLatin1(readFile(trafficLog())).split('\n')) {
             const QRegularExpressionMatch m = line.match(text);
             if (m.hasMatch())
                 out.append({m.captured(1).toLongLong() * 1000 + m.captured(2).toLongLong(),
@@ -100,56 +79,9 @@ public:
     bool waitForReceived(int count, int ms) const {
         return waitUntil([&] { return received().size() >= count; }, ms);
     }
-
-    QProcess process;
-    QString path;
-
-private:
-    QString logPath_;
 };
 
-// A HEX image that fills every program block the write covers, the whole
-// EEPROM and the configuration, so that a lost block shows in the dump.
-quint8 programByte(int address) {
-    return quint8((address >> 6) * 7 + (address & 0x3F));
-}
-quint8 eepromByte(int address) {
-    return quint8(address * 5 + 3);
-}
-const QByteArray kConfig = QByteArray::fromHex("0102031F1E8181000F0FC00FE040");
-
-QByteArray fullImage() {
-    QByteArray hex;
-    for (int a = 0x0300; a < 0x10000; a += 16) {
-        QByteArray data;
-        for (int i = 0; i < 16; ++i)
-            data.append(char(programByte(a + i)));
-        hex += zq::hex::record(0, a, data);
-    }
-    hex += zq::hex::record(4, 0, QByteArray::fromHex("00F0"));
-    for (int a = 0; a < 1024; a += 16) {
-        QByteArray data;
-        for (int i = 0; i < 16; ++i)
-            data.append(char(eepromByte(a + i)));
-        hex += zq::hex::record(0, a, data);
-    }
-    hex += zq::hex::record(4, 0, QByteArray::fromHex("0030"));
-    return hex + zq::hex::record(0, 0, kConfig) + zq::hex::record(1, 0, {});
-}
-
-QByteArray expectedProgram() {
-    QByteArray memory(65536, char(0xFF)); // the unit's own 0xFF below 0x0300
-    for (int a = 0x0300; a < memory.size(); ++a)
-        memory[a] = char(programByte(a));
-    return memory;
-}
-
-QByteArray expectedEeprom() {
-    QByteArray eeprom(1024, 0);
-    for (int a = 0; a < eeprom.size(); ++a)
-        eeprom[a] = char(eepromByte(a));
-    return eeprom;
-}
+const FullImage kImage;
 
 // The first bytes of each payload of the program write, as the traffic log shows them.
 QStringList writeSequencePrefixes() {
@@ -162,7 +94,7 @@ QStringList writeSequencePrefixes() {
     for (const char *eeprom :
          {"05 FA 00 00", "05 FA 00 FA", "05 FA 01 F4", "05 FA 02 EE", "05 18 03 E8"})
         out << QString::fromLatin1(eeprom);
-    return out << QStringLiteral("07 01 02 03");
+    return out << "07 " + QString::fromLatin1(kImage.config.left(3).toHex(' ')).toUpper();
 }
 
 // Whether each answer leaves the simulated unit unspoilt, by its own choices
@@ -182,13 +114,6 @@ quint32 seedFor(zq::sim::Faults faults, const QList<QByteArray> &answers,
         if (cleanAnswers(faults, answers) == pattern)
             return faults.seed;
     return 0;
-}
-
-double cpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 } // namespace
@@ -240,8 +165,7 @@ private slots:
         // ReceivedMessages.txt goes to the working directory.
         QVERIFY(QDir::setCurrent(dir.path()));
         hexPath = dir.filePath(QStringLiteral("image.hex"));
-        QFile file(hexPath);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(fullImage()) > 0);
+        QVERIFY(writeFile(hexPath, kImage.file));
     }
 
     void init() {
@@ -265,7 +189,7 @@ private slots:
             lastTick = clock.elapsed();
         });
 
-        Console console(sim.path); // sends the version request at once
+        Console console(sim.path()); // sends the version request at once
         clock.start();
         tick.start(50);
         console.click(QStringLiteral("ZQ Diagnosis"));
@@ -346,7 +270,7 @@ private slots:
         QDir(dir.filePath("dump")).removeRecursively();
         Sim sim(faultSwitches + QStringList{"--dump-dir", dir.filePath("dump")},
                 logPath("faulty.log"));
-        QSerialPort port(sim.path);
+        QSerialPort port(sim.path());
         QVERIFY(port.open(QIODevice::ReadWrite));
         BootloaderWindow window(nullptr, &port, MainWindow::kEdition);
         startWrite(window);
@@ -360,12 +284,12 @@ private slots:
         for (const Sim::Received &r : sim.received().mid(2))
             order << r.payload.left(11);
         QCOMPARE(order, writeSequencePrefixes());
-        compareDump(sim.process.processId(), dir.filePath("dump"), expectedProgram(),
-                    expectedEeprom(), kConfig, kExchangeMs);
+        compareDump(sim.pid(), dir.filePath("dump"), kImage.program, kImage.eeprom, kImage.config,
+                    kExchangeMs);
     }
 
-    // A spoilt answer (the version, the first one) stops the receiver: the
-    // documented diagnostics, nothing delivered, also not the sound answer
+    // A spoilt answer (the version, the first one) stops the receiver: its
+    // diagnostics say why, nothing is delivered, also not the sound answer
     // that follows; "Reset Uart Queue" brings the next answer through.
     void spoiltAnswers_data() {
         QTest::addColumn<QString>("faultSwitch");
@@ -395,7 +319,7 @@ private slots:
                                      {false, true, true});
         QVERIFY(seed > 0);
         Sim sim({faultSwitch, "50", "--seed", QString::number(seed)}, logPath("spoilt.log"));
-        Console console(sim.path);
+        Console console(sim.path());
         console.click(QStringLiteral("EEPROM Status")); // after the answer wait
         QVERIFY(sim.waitForReceived(2, kExchangeMs));
         // Give the sound answer time to come in, and to be ignored.
@@ -427,7 +351,7 @@ private slots:
     void noiseBetweenFrames() {
         QFETCH(int, noise);
         Sim sim({"--noise", QString::number(noise), "--seed", "5"}, logPath("noise.log"));
-        Console console(sim.path);
+        Console console(sim.path());
         for (const char *button :
              {"ZQ Diagnosis", "Last Flash Status", "EEPROM Status",
               "Read Saved Settings of Trigger 1", "Read Saved Settings of Trigger 2"})
@@ -449,7 +373,7 @@ private slots:
     // message, and the poll goes on filling its labels.
     void errorReportsDuringPoll() {
         Sim sim({"--error-reports", "150"}, logPath("reports.log"));
-        Console console(sim.path);
+        Console console(sim.path());
         console.top->findChild<QCheckBox *>(QStringLiteral("updateI_checkBox"))->click();
         // Each flash moves both counters on; the poll must show every new value.
         for (int flashes = 1; flashes <= 3; ++flashes) {
@@ -487,7 +411,7 @@ private slots:
         constexpr int kDelayMs = 700;
         uart::setAnswerWait(uart::kAnswerWaitMs);
         Sim sim({"--delay", QString::number(kDelayMs)}, logPath("slow.log"));
-        Console console(sim.path);
+        Console console(sim.path());
         console.top->findChild<QCheckBox *>(QStringLiteral("updateI_checkBox"))->click();
         // A round of four answers takes 2.8 s; the timer asks for one every second.
         waitUntil([] { return false; }, 4000);
@@ -514,14 +438,14 @@ private slots:
     void frozenUnitIsToldAndItsReturn() {
         uart::setAnswerWait(300);
         Sim sim({}, logPath("frozen.log"));
-        Console console(sim.path);
+        Console console(sim.path());
         QVERIFY(waitUntil([&] { return receivedLog().size() == 1; }, kExchangeMs)); // the version
         console.top->findChild<QCheckBox *>(QStringLiteral("updateI_checkBox"))->click();
-        ::kill(pid_t(sim.process.processId()), SIGSTOP);
+        sim.signal(SIGSTOP);
         const QString silent = QStringLiteral(" : The unit does not answer: no answer since ");
         QVERIFY(waitUntil([&] { return console.messageText().contains(silent); }, kExchangeMs));
         waitUntil([] { return false; }, 1500); // more polls go unanswered
-        ::kill(pid_t(sim.process.processId()), SIGCONT);
+        sim.signal(SIGCONT);
         const QString back = QStringLiteral(" : The unit answers again: ");
         QVERIFY(waitUntil([&] { return console.messageText().contains(back); }, kExchangeMs));
         waitUntil([] { return false; }, 1000);
@@ -539,7 +463,7 @@ private slots:
         // which would leave a block unconfirmed.
         uart::setAnswerWait(1000);
         auto sim = std::make_unique<Sim>(QStringList(), logPath("gone.log"));
-        if (!listed_port::listAsTtyS0(sim->path))
+        if (!listed_port::listAsTtyS0(sim->path()))
             QSKIP(listed_port::kSkipReason);
 
         ConnectionWindow start;
@@ -561,22 +485,17 @@ private slots:
         startWrite(*firmware);
         QVERIFY(sim->waitForReceived(2 + 100, 30000)); // well into the program blocks
         DebugCapture::take();
-        ::kill(pid_t(sim->process.processId()), SIGKILL);
+        sim->signal(SIGKILL);
         QVERIFY(sim->process.waitForFinished());
 
         // Two seconds of the event loop on the dead port: the process must mostly sleep.
-        const double cpuBefore = cpuSeconds();
-        QElapsedTimer wall;
-        wall.start();
-        QEventLoop idle;
-        QTimer::singleShot(2000, &idle, &QEventLoop::quit);
-        idle.exec();
-        const double cpu = cpuSeconds() - cpuBefore;
-        const double wallSeconds = double(wall.elapsed()) / 1000;
-        QVERIFY2(cpu < 0.2 * wallSeconds,
-                 qPrintable(QStringLiteral("%1 s of CPU in %2 s").arg(cpu).arg(wallSeconds)));
+        const IdleUse use = runIdle(2000);
+        QVERIFY2(
+            use.cpuSeconds < 0.2 * use.wallSeconds,
+            qPrintable(
+                QStringLiteral("%1 s of CPU in %2 s").arg(use.cpuSeconds).arg(use.wallSeconds)));
 
-        qInfo("%.3f s of CPU in %.3f s after the unit went away", cpu, wallSeconds);
+        qInfo("%.3f s of CPU in %.3f s after the unit went away", use.cpuSeconds, use.wallSeconds);
         const QRegularExpression incomplete(QStringLiteral(
             "^Status : Writing Program -> Incomplete, (\\d+) of 1018 confirmed, ttyS0 lost$"));
         const QRegularExpressionMatch m = incomplete.match(status(*firmware));
@@ -595,7 +514,7 @@ private slots:
 
         // A unit plugged in again: the start window connects the console to it.
         sim = std::make_unique<Sim>(QStringList(), logPath("back.log"));
-        QVERIFY(listed_port::listAsTtyS0(sim->path));
+        QVERIFY(listed_port::listAsTtyS0(sim->path()));
         connectTo(QStringLiteral("Interface Window"));
         QPointer<MainWindow> console = start.findChild<MainWindow *>();
         QVERIFY2(console, qPrintable(failure));

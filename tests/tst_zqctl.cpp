@@ -12,20 +12,21 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "FullImage.h"
 #include "HexRecord.h"
 #include "HexWriter.h"
 #include "PICProgram.h"
+#include "PeerThread.h"
 #include "Pty.h"
+#include "SimProcess.h"
 #include "SimSupport.h"
 #include "Unit.h"
 #include "frame.h"
 
 #include <atomic>
 #include <csignal>
-#include <poll.h>
 #include <sys/stat.h>
 #include <termios.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -38,11 +39,6 @@ constexpr int kCorruptedEepromAddress = 0x123;
 QString zqctlProgram() {
     return qEnvironmentVariable("ZQ_BIN_DIR", QCoreApplication::applicationDirPath() + "/..") +
            "/zqctl/zqctl";
-}
-
-QString simProgram() {
-    return qEnvironmentVariable("ZQ_SIM",
-                                QCoreApplication::applicationDirPath() + "/../sim/zq-sim");
 }
 
 struct Result {
@@ -66,58 +62,6 @@ Result runZqctl(const QStringList &args, const QByteArray &input = {}) {
             QString::fromUtf8(p.readAllStandardError())};
 }
 
-class Sim {
-public:
-    ~Sim() { stop(); }
-    bool start(const QStringList &args) {
-        process_.start(simProgram(), args + QStringList{"--quiet"});
-        if (!process_.waitForStarted() || !process_.waitForReadyRead(5000))
-            return false;
-        path_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
-        return !path_.isEmpty();
-    }
-    // Ends the unit; with --dump-dir it writes its memory first.
-    void stop() {
-        if (process_.state() == QProcess::NotRunning)
-            return;
-        process_.terminate();
-        if (!process_.waitForFinished(5000))
-            process_.kill();
-        process_.waitForFinished();
-    }
-    QString path() const { return path_; }
-
-private:
-    QProcess process_;
-    QString path_;
-};
-
-// A firmware image in the writable program range, a partly filled EEPROM and
-// the 14 configuration bytes, each byte a function of its address.
-struct Image {
-    QByteArray program; // 0x0300 .. 0xFFFF
-    QByteArray eeprom;  // the whole 1024, 0x00 where the file names nothing
-    QByteArray config;
-    QByteArray file;
-
-    Image() : program(0x10000 - 0x300, '\0'), eeprom(1024, '\0') {
-        file += zq::hex::record(4, 0, QByteArray::fromHex("0000"));
-        for (int i = 0; i < program.size(); ++i)
-            program[i] = char((i * 31 + 7) >> 3);
-        for (int at = 0; at < program.size(); at += 16)
-            file += zq::hex::record(0, 0x300 + at, program.mid(at, 16));
-        for (int i = 0; i < 600; ++i)
-            eeprom[i] = char(i * 13 + 1);
-        file += zq::hex::record(4, 0, QByteArray::fromHex("00F0"));
-        for (int at = 0; at < 600; at += 16)
-            file += zq::hex::record(0, at, eeprom.mid(at, qMin(16, 600 - at)));
-        config = QByteArray::fromHex("00220F0E00810085000F00C0000F0040");
-        config.truncate(14);
-        file += zq::hex::record(4, 0, QByteArray::fromHex("0030")) + zq::hex::record(0, 0, config);
-        file += ":00000001FF\n";
-    }
-};
-
 // The frames of a --log file without their time stamps: "> 0F 0F ..." or "< ...".
 QStringList logFrames(const QString &path) {
     QStringList frames;
@@ -129,58 +73,6 @@ QStringList logFrames(const QString &path) {
     return frames;
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-// A unit on a pseudo-terminal, run on its own thread: the simulated unit's
-// bootloader, except that one EEPROM byte is stored wrong.
-class CorruptingPeer {
-public:
-    explicit CorruptingPeer(Pty &pty) : fd_(pty.masterFd()), thread_([this] { run(); }) {}
-    ~CorruptingPeer() {
-        stop_ = true;
-        thread_.join();
-    }
-    bool leftBootloader() const { return left_; }
-
-private:
-    void run() {
-        zq::FrameReceiver rx;
-        zq::FrameReceiver::Sink sink;
-        sink.payload = [this](quint8 length, quint8 *buffer) {
-            QByteArray payload(reinterpret_cast<const char *>(buffer), length);
-            if (payload.size() > 4 && quint8(payload[0]) == 0x05) {
-                const int start = (quint8(payload[2]) << 8) | quint8(payload[3]);
-                const int at = kCorruptedEepromAddress - start;
-                if (at >= 0 && at < quint8(payload[1]))
-                    payload[4 + at] = char(payload[4 + at] ^ 0x10);
-            }
-            left_ = left_ || quint8(payload[0]) == 0xCC;
-            for (const QByteArray &answer : unit_.handle(payload)) {
-                const QByteArray frame = zq::buildFrame(answer, false);
-                (void)!::write(fd_, frame.constData(), size_t(frame.size()));
-            }
-        };
-        while (!stop_) {
-            pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, 20) <= 0)
-                continue;
-            char buffer[4096];
-            const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-            if (n > 0)
-                rx.feed(reinterpret_cast<const quint8 *>(buffer), int(n), sink);
-        }
-    }
-
-    int fd_;
-    zq::sim::Unit unit_;
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> left_{false};
-    std::thread thread_;
-};
-
 } // namespace
 
 class TestZqctl : public QObject {
@@ -189,7 +81,8 @@ class TestZqctl : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY2(QFile::exists(zqctlProgram()), qPrintable(zqctlProgram()));
-        QVERIFY2(QFile::exists(simProgram()), qPrintable(simProgram()));
+        QVERIFY2(QFile::exists(SimProcess::defaultProgram()),
+                 qPrintable(SimProcess::defaultProgram()));
         QVERIFY(dir_.isValid());
         QVERIFY(writeFile(dir_.filePath("image.hex"), image_.file));
     }
@@ -256,7 +149,7 @@ private slots:
         QFETCH(QByteArray, input);
         QFETCH(QString, out);
         QFETCH(int, exitCode);
-        Sim sim;
+        SimProcess sim;
         QVERIFY(sim.start({"--edition", QString::number(edition)}));
         const Result r = runZqctl(args.split(' ') + QStringList{"--port", sim.path(), "--edition",
                                                                 QString::number(edition)},
@@ -268,7 +161,7 @@ private slots:
     }
 
     void settingsReadBack() {
-        Sim sim;
+        SimProcess sim;
         QVERIFY(sim.start({}));
         const QStringList port{"--port", sim.path()};
         QCOMPARE(
@@ -372,7 +265,7 @@ private slots:
         QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(16 * 1024 * 1024 + 1));
         QVERIFY(QFile::exists(dir_.filePath("fifo")) ||
                 ::mkfifo(QFile::encodeName(dir_.filePath("fifo")).constData(), 0600) == 0);
-        Sim sim;
+        SimProcess sim;
         if (simArgs != "-")
             QVERIFY(sim.start(simArgs.split(' ', Qt::SkipEmptyParts)));
         // The same pseudo-terminal by another path.
@@ -391,7 +284,7 @@ private slots:
     }
 
     void logFile() {
-        Sim sim;
+        SimProcess sim;
         QVERIFY(sim.start({}));
         const QString log = dir_.filePath("frames.log");
         const Result r = runZqctl({"version", "--port", sim.path(), "--log", log});
@@ -440,7 +333,7 @@ private slots:
     // in between are shown and counted and never let the next payload go.
     void reportsNeverFreeTheLine() {
         constexpr int kBaud = 460800;
-        Sim sim;
+        SimProcess sim;
         QVERIFY(sim.start({"--baud", QString::number(kBaud), "--error-reports", "20"}));
         const QString log = dir_.filePath("reports.log");
         QElapsedTimer clock;
@@ -534,7 +427,7 @@ private slots:
         QFETCH(int, sent);
         const QString dump = dir_.filePath("faults-dump");
         QDir(dump).removeRecursively();
-        Sim sim;
+        SimProcess sim;
         QVERIFY(sim.start(simArgs.split(' ') + QStringList{"--dump-dir", dump}));
         const QString log = dir_.filePath("faults.log");
         QFile::remove(log);
@@ -545,7 +438,7 @@ private slots:
         // Exit 0 only with the unit holding the image; any other end says why.
         if (exitCode == 0 && args.startsWith("firmware")) {
             sim.stop();
-            QCOMPARE(readFile(dump + "/program.bin").mid(0x300), image_.program);
+            QCOMPARE(readFile(dump + "/program.bin"), image_.program);
         }
         QVERIFY2(said.isEmpty() ? !r.err.contains("again") : r.err.contains(said),
                  qPrintable(r.err.right(1000)));
@@ -555,7 +448,7 @@ private slots:
 
     // One process, several units: a silent one holds up and stops no other.
     void severalUnits() {
-        Sim first, silent, second;
+        SimProcess first, silent, second;
         QVERIFY(first.start({}) && silent.start({"--never-answer"}) && second.start({}));
         const QStringList ports{first.path(), silent.path(), second.path()};
         QStringList args{"eeprom",    "read", "--out",     dir_.filePath("backup-{port}.hex"),
@@ -596,7 +489,7 @@ private slots:
     // A reader that goes away (`| head -1`) stops the work on no unit.
     void closedOutput() {
         const QString dumps[] = {dir_.filePath("closed-1"), dir_.filePath("closed-2")};
-        Sim first, second;
+        SimProcess first, second;
         QVERIFY(first.start({"--dump-dir", dumps[0]}) && second.start({"--dump-dir", dumps[1]}));
         QProcess zqctl, head;
         zqctl.setStandardOutputProcess(&head);
@@ -610,7 +503,7 @@ private slots:
         first.stop();
         second.stop();
         for (const QString &dump : dumps)
-            QCOMPARE(readFile(dump + "/program.bin").mid(0x300), image_.program);
+            QCOMPARE(readFile(dump + "/program.bin"), image_.program);
     }
 
     // Ctrl-C mid-write: the payload on the line is finished, the unit is left
@@ -618,7 +511,7 @@ private slots:
     // again recovers it.
     void interruptedWrite() {
         const QString dump = dir_.filePath("interrupted");
-        Sim sim;
+        SimProcess sim;
         QVERIFY(sim.start({"--delay", "2", "--dump-dir", dump}));
         const QStringList write{"firmware", "write", dir_.filePath("image.hex"), "--port",
                                 sim.path()};
@@ -640,11 +533,11 @@ private slots:
                  err.constData());
         QCOMPARE(runZqctl(write).exitCode, 0);
         sim.stop();
-        QCOMPARE(readFile(dump + "/program.bin").mid(0x300), image_.program);
+        QCOMPARE(readFile(dump + "/program.bin"), image_.program);
     }
 
     void firmwareWriteVerifies() {
-        Sim sim;
+        SimProcess sim;
         const QString dump = dir_.filePath("dump");
         QVERIFY(sim.start({"--dump-dir", dump}));
         const Result r = runZqctl(
@@ -667,7 +560,7 @@ private slots:
                               "Software Version : 5-0/21-5", ""}));
         QVERIFY(r.err.contains("100% 1018/1018 payloads"));
         sim.stop();
-        QCOMPARE(readFile(dump + "/program.bin").mid(0x300), image_.program);
+        QCOMPARE(readFile(dump + "/program.bin"), image_.program);
         QCOMPARE(readFile(dump + "/eeprom.bin"), image_.eeprom);
         QCOMPARE(readFile(dump + "/config.bin"), image_.config);
     }
@@ -675,7 +568,19 @@ private slots:
     void corruptedWriteFailsVerify() {
         Pty pty;
         QVERIFY(pty.isOpen());
-        CorruptingPeer peer(pty);
+        // The simulated unit's bootloader, except that one EEPROM byte is stored wrong.
+        zq::sim::Unit unit;
+        std::atomic<bool> leftBootloader{false};
+        PeerThread peer(pty.masterFd(), [&](QByteArray payload) {
+            if (payload.size() > 4 && quint8(payload[0]) == 0x05) {
+                const int start = (quint8(payload[2]) << 8) | quint8(payload[3]);
+                const int at = kCorruptedEepromAddress - start;
+                if (at >= 0 && at < quint8(payload[1]))
+                    payload[4 + at] = char(payload[4 + at] ^ 0x10);
+            }
+            leftBootloader = leftBootloader || quint8(payload[0]) == 0xCC;
+            return unit.handle(payload);
+        });
         const Result r = runZqctl({"firmware", "write", dir_.filePath("image.hex"), "--verify",
                                    "--port", pty.slavePath()});
         QCOMPARE(r.exitCode, 1);
@@ -685,14 +590,14 @@ private slots:
                  qPrintable(r.out));
         // A unit whose write went wrong stays in its bootloader for another try.
         QVERIFY(r.err.contains("staying in the bootloader"));
-        QVERIFY(!peer.leftBootloader());
+        QVERIFY(!leftBootloader);
     }
 
     void backupAndRestore() {
         const QString eepromBackup = dir_.filePath("eeprom-backup.hex");
         const QString configBackup = dir_.filePath("config-backup.hex");
         {
-            Sim source;
+            SimProcess source;
             QVERIFY(source.start({}));
             const QStringList port{"--port", source.path()};
             QCOMPARE(runZqctl(QStringList{"firmware", "write", dir_.filePath("image.hex")} + port)
@@ -716,7 +621,7 @@ private slots:
         QCOMPARE(program.eepromBytes().size(), 1024);
         QCOMPARE(readFile(configBackup), zqctl::configHex(image_.config));
 
-        Sim target;
+        SimProcess target;
         const QString dump = dir_.filePath("restored");
         QVERIFY(target.start({"--dump-dir", dump}));
         const QStringList port{"--port", target.path()};
@@ -732,7 +637,7 @@ private slots:
 
 private:
     QTemporaryDir dir_;
-    Image image_;
+    FullImage image_;
 };
 
 QTEST_GUILESS_MAIN(TestZqctl)

@@ -6,6 +6,7 @@
 
 #include "AnswerText.h"
 #include "BootImage.h"
+#include "Bytes.h"
 #include "CommandLine.h"
 #include "ConsoleRequest.h"
 #include "HexChecker.h"
@@ -15,10 +16,6 @@
 using namespace zqctl;
 
 namespace {
-
-QByteArray hex(const char *text) {
-    return QByteArray::fromHex(text);
-}
 
 PICProgram *readBack(const QByteArray &file) {
     auto *program = new PICProgram;

@@ -1,11 +1,7 @@
 # zqctl: its pure parts, and the program itself against the simulated unit.
-if(TARGET zqctl_core)
+if(ZQ_BUILD_ZQCTL)
   zq_add_qtest(tst_zqctl_core SOURCES tst_zqctl_core.cpp LIBS zqctl_core)
-endif()
-if(TARGET zqctl AND TARGET zq-sim)
   zq_add_qtest(tst_zqctl SOURCES tst_zqctl.cpp
                LIBS zqctl_core zq_sim_core zq_testsupport Qt5::Core TIMEOUT 240)
-  if(TARGET tst_zqctl)
-    add_dependencies(tst_zqctl zqctl)
-  endif()
+  add_dependencies(tst_zqctl zqctl)
 endif()

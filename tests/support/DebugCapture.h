@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <cstdio>
 #include <functional>
 #include <mutex>
 
@@ -47,11 +48,23 @@ inline QStringList take() {
     out.swap(state().lines);
     return out;
 }
-inline void clear() { take(); }
-inline bool contains(const QString &line) { return lines().contains(line); }
+inline void clear() {
+    take();
+}
+inline bool contains(const QString &line) {
+    return lines().contains(line);
+}
 inline QString last() {
     const QStringList all = lines();
     return all.isEmpty() ? QString() : all.last();
+}
+
+// For those that compare no debug lines: drops them (the link prints every
+// frame byte), and the offscreen platform's warning about fixed-size windows;
+// prints the rest.
+inline void dropDebugLines(QtMsgType type, const QMessageLogContext &, const QString &message) {
+    if (type != QtDebugMsg && !message.contains(QLatin1String("propagateSizeHints")))
+        std::fprintf(stderr, "%s\n", qPrintable(message));
 }
 
 } // namespace DebugCapture

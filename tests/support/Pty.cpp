@@ -97,10 +97,3 @@ QList<QByteArray> Pty::takePayloads() {
     out.swap(payloads_);
     return out;
 }
-
-void spinEventLoop(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}

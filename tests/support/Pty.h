@@ -48,6 +48,3 @@ private:
     zq::FrameReceiver receiver_;
     QList<QByteArray> payloads_;
 };
-
-// Runs the Qt event loop for `ms` milliseconds.
-void spinEventLoop(int ms);

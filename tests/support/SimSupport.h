@@ -1,38 +1,17 @@
 #pragma once
-// Helpers for tests that run against the zq-sim program: files read back,
-// the event loop turned until something happens, and the unit's memory dump
-// compared with what a firmware write should have left.
+// The simulated unit's memories compared with what a firmware write should
+// have left there.
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QTimer>
 #include <QtTest>
 
-#include <functional>
+#include "Files.h"
+#include "ProcessUse.h"
 
 #include <csignal>
 #include <sys/types.h>
 
 namespace sim_support {
-
-inline QByteArray readFile(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Runs the event loop until `done`. QTRY_* sleeps 10 ms between turns of the
-// loop and each exchange needs two turns: a whole write would take minutes.
-inline bool waitUntil(const std::function<bool()> &done, int ms) {
-    constexpr int kTickMs = 10;
-    QElapsedTimer elapsed;
-    elapsed.start();
-    QTimer tick; // wakes the loop to look at `done` when nothing else happens
-    tick.start(kTickMs);
-    while (!done() && elapsed.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
-}
 
 // Has the simulator (started with --dump-dir `dumpDir`) write its memories
 // now (SIGUSR1) and compares them; a program mismatch names its first 64-byte
