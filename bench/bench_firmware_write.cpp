@@ -131,7 +131,7 @@ double bareClientSeconds(const QString &sim, const QVector<QByteArray> &sequence
                            kAnswerPayloadBytes + kFrameOverheadBytes);
     };
     QElapsedTimer t;
-    bool ok = exchange(zq::boot::command(StartBootloader));
+    bool ok = exchange(zq::boot::command(zq::boot::StartBootloader));
     t.start();
     for (const QByteArray &payload : sequence)
         ok = ok && exchange(payload);

@@ -16,7 +16,7 @@ const char *faultWords(LostAnswer why) {
         return "bad checksums";
     case LostAnswer::EndByte:
         return "bad end bytes";
-    case LostAnswer::Silence:
+    case LostAnswer::None:
         break;
     }
     return "";
@@ -27,14 +27,14 @@ const char *faultWords(LostAnswer why) {
 std::optional<QString> AnswerWatch::lost(LostAnswer why, const QDateTime &sentAt) {
     if (lostInARow_++ == 0) {
         firstSentAt_ = sentAt;
-        worst_ = LostAnswer::Silence;
+        worst_ = LostAnswer::None;
     }
-    if (why != LostAnswer::Silence)
+    if (why != LostAnswer::None)
         worst_ = why;
     if (told_ || lostInARow_ < kLostBeforeTelling)
         return std::nullopt;
     told_ = true;
-    if (worst_ == LostAnswer::Silence)
+    if (worst_ == LostAnswer::None)
         return QStringLiteral("The unit does not answer: no answer since %1 (%2 commands in a row)")
             .arg(when(firstSentAt_))
             .arg(lostInARow_);

@@ -9,15 +9,13 @@
 
 #include <optional>
 
+#include "frame.h"
+
 namespace zq::console {
 
-// Why a command got no readable answer.
-enum class LostAnswer {
-    Silence,  // nothing came back
-    Noise,    // bytes came, but no frame in them
-    Checksum, // a frame whose checksum did not match
-    EndByte,  // a frame without its end byte
-};
+// Why a command got no readable answer: what spoilt the bytes that came back,
+// None when nothing came.
+using LostAnswer = zq::FrameDamage;
 
 class AnswerWatch {
 public:
@@ -40,7 +38,7 @@ private:
     bool linkResetsItself_;
     int lostInARow_ = 0;
     QDateTime firstSentAt_;
-    LostAnswer worst_ = LostAnswer::Silence; // unreadable answers outrank silence
+    LostAnswer worst_ = LostAnswer::None; // unreadable answers outrank silence
     bool told_ = false;
 };
 

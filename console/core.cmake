@@ -11,4 +11,4 @@ add_library(zq_console_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/AnswerWatch.h
   ${CMAKE_CURRENT_LIST_DIR}/AnswerWatch.cpp)
 target_include_directories(zq_console_core PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-target_link_libraries(zq_console_core PUBLIC Qt5::Core)
+target_link_libraries(zq_console_core PUBLIC zq_frame Qt5::Core)

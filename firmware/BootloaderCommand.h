@@ -5,6 +5,8 @@
 
 #include <QtGlobal>
 
+namespace zq::boot {
+
 enum BootloaderCommand : quint8 {
     ReadVersion = 0x00,
     // 0x01 has no command of ours; the bootloader may send it and nothing is done with it.
@@ -20,8 +22,6 @@ enum BootloaderCommand : quint8 {
     ErrorReport = 0x3E, // sent by the unit only: base and error number
 };
 
-namespace zq::boot {
-
 // Program memory is written in blocks of kBlockBytes bytes from kProgramStart
 // (the bootloader itself lives below) up to, not including, kProgramEnd.
 constexpr int kProgramStart = 0x0300;
@@ -32,6 +32,10 @@ constexpr int kBlockCount = (kProgramEnd - kProgramStart) / kBlockBytes; // 1012
 constexpr int kEepromSize = 1024;
 constexpr int kEepromRun = 250;
 constexpr int kEepromRunCount = (kEepromSize + kEepromRun - 1) / kEepromRun; // 5
+// Headers before the data of a block write and of an EEPROM run (written, and
+// read back in the answer to ReadEeprom).
+constexpr int kBlockHeaderBytes = 4; // code, 0x00, address high, address low
+constexpr int kRunHeaderBytes = 4;   // code, count, address high, address low
 // CONFIG1L .. CONFIG7H.
 constexpr int kConfigSize = 14;
 

@@ -1,6 +1,7 @@
 #include "BootloaderProtocol.h"
 
 #include "PICProgram.h"
+#include "Pic18Memory.h"
 
 #include <algorithm>
 
@@ -8,14 +9,9 @@ namespace zq::boot {
 
 namespace {
 
-constexpr int kBlockHeaderBytes = 4; // code, 0x00, address high, address low
-constexpr int kRunHeaderBytes = 4;   // code, count, address high, address low
-constexpr char kErasedByte = char(0xFF);
-
 // Lengths of the accepted answers.
 constexpr int kVersionAnswerLength = 3;
 constexpr int kStatusAnswerLength = 2;
-constexpr int kEepromAnswerHeaderLength = 4; // code, count, address high, address low
 constexpr int kConfigAnswerLength = 1 + kConfigSize;
 constexpr int kErrorReportLength = 3;
 
@@ -51,7 +47,7 @@ QVector<QByteArray> programWriteSequence(const PICProgram &program) {
     payloads.reserve(kBlockCount + kEepromRunCount + 1);
 
     for (int start = kProgramStart; start < kProgramEnd; start += kBlockBytes) {
-        QByteArray block(kBlockHeaderBytes + kBlockBytes, kErasedByte);
+        QByteArray block(kBlockHeaderBytes + kBlockBytes, char(pic18::kErasedByte));
         char *out = block.data();
         *out++ = char(WriteProgram);
         *out++ = 0x00;
@@ -140,13 +136,13 @@ BootloaderAnswer handleAnswer(const quint8 *data, int length) {
     case ReadEeprom: {
         // The count byte says how long the answer must be; an answer too short
         // to hold it is malformed.
-        if (length < 2 || length != data[1] + kEepromAnswerHeaderLength)
+        if (length < 2 || length != data[1] + kRunHeaderBytes)
             return status(QStringLiteral("Status : Reading EEPROM Data -> Frame error"));
         BootloaderAnswer answer;
         const int count = data[1];
         const int start = (data[2] << 8) | data[3];
         for (int i = 0; i < count && start + i < kEepromSize; ++i)
-            answer.eepromRows.append({start + i, data[kEepromAnswerHeaderLength + i]});
+            answer.eepromRows.append({start + i, data[kRunHeaderBytes + i]});
         return answer;
     }
 

@@ -24,6 +24,7 @@
 #include "BootloaderProtocol.h"
 #include "PICProgram.h"
 #include "PayloadFeeder.h"
+#include "Pic18Memory.h"
 #include "WidgetFactory.h"
 #include "WindowChrome.h"
 #include "uart.h"
@@ -58,9 +59,12 @@ constexpr int kValueStep = 1;
 const char kModeOffStyle[] = "border: 1px solid grey; background-color : red";
 const char kModeOnStyle[] = "border: 1px solid grey; background-color : green";
 
-const QStringList kConfigRegisters = {"CONFIG1L", "CONFIG1H", "CONFIG2L", "CONFIG2H", "CONFIG3L",
-                                      "CONFIG3H", "CONFIG4L", "CONFIG4H", "CONFIG5L", "CONFIG5H",
-                                      "CONFIG6L", "CONFIG6H", "CONFIG7L", "CONFIG7H"};
+QStringList configRegisterNames() {
+    QStringList names;
+    for (const char *name : zq::pic18::kConfigRegisterNames)
+        names << QLatin1String(name);
+    return names;
+}
 
 // A larger text setting (a logical dpi above 96) enlarges every font while
 // pixel sizes stay: the window's sizes grow in step, so that text that fits
@@ -287,7 +291,7 @@ void BootloaderWindow::buildConfigRow() {
         verticalLayout_41->addWidget(b);
     config_tableWidget =
         byteTable("config_tableWidget", {"Register", "Value", "Value (Hexa)", "Value (Bin)"},
-                  kConfigRegisters);
+                  configRegisterNames());
     horizontalLayout_4->addLayout(verticalLayout_41);
     horizontalLayout_4->addWidget(config_tableWidget);
     main_verticalLayout->addLayout(horizontalLayout_4);
@@ -492,12 +496,12 @@ void BootloaderWindow::startBL() {
                                             : QStringLiteral("Starting Bootloader")))
         return;
     if (progFile_label->isEnabled()) {
-        send({zq::boot::command(StartUserProgram)});
+        send({zq::boot::command(zq::boot::StartUserProgram)});
         return; // the answer switches the mode off
     }
-    send({zq::boot::command(StartBootloader)});
+    send({zq::boot::command(zq::boot::StartBootloader)});
     setMode(Mode::On);
-    send({zq::boot::command(ReadVersion)});
+    send({zq::boot::command(zq::boot::ReadVersion)});
 }
 
 void BootloaderWindow::browse() {
@@ -537,13 +541,13 @@ void BootloaderWindow::writeProg() {
 void BootloaderWindow::eraseProg() {
     if (refused(QStringLiteral("Erasing Program")))
         return;
-    send({zq::boot::command(EraseProgram)});
+    send({zq::boot::command(zq::boot::EraseProgram)});
 }
 
 void BootloaderWindow::readConfig() {
     if (refused(QStringLiteral("Reading Config")))
         return;
-    send({zq::boot::command(ReadConfig)});
+    send({zq::boot::command(zq::boot::ReadConfig)});
 }
 
 void BootloaderWindow::writeConfig() {
@@ -562,7 +566,7 @@ void BootloaderWindow::closeWindow() {
 void BootloaderWindow::readEEPROM() {
     if (refused(QStringLiteral("Reading EEPROM Data")))
         return;
-    send({zq::boot::command(ReadEeprom)});
+    send({zq::boot::command(zq::boot::ReadEeprom)});
 }
 
 void BootloaderWindow::writeEEPROM() {

@@ -7,32 +7,24 @@
 
 #include <algorithm>
 
+#include "HexRecord.h"
+#include "Pic18Memory.h"
+
 namespace {
 
-// Upper address (type-04 records) of the PIC18 memory spaces other than program memory.
-constexpr quint16 kIdSpace = 0x0020;
-constexpr quint16 kConfigSpace = 0x0030;
-constexpr quint16 kEepromSpace = 0x00F0;
+using zq::hex::kAddressPos;
+using zq::hex::kCountPos;
+using zq::hex::kDataPos;
+using zq::hex::kTypePos;
 
-// Only the record type that changes the upper address is told apart; every
-// other type is stored as data.
-constexpr int kExtendedLinearAddressRecord = 0x04;
-
-// Fixed character positions of a record; position 0 holds the ':'.
-constexpr int kCountPos = 1;
-constexpr int kAddressPos = 3;
-constexpr int kTypePos = 7;
-constexpr int kDataPos = 9;
-// No field lies past the last digit of data byte 255, so only that many
-// characters of a line are ever kept, whatever its length.
-constexpr int kUsedChars = kDataPos + 2 * 255 + 2;
-// Room for kUsedChars characters of UTF-8 (at most 4 bytes each).
-constexpr int kKeptLineBytes = 4 * kUsedChars;
+// Only the characters of the longest record are ever kept of a line, whatever
+// its length (no field lies past them): room for that many characters of
+// UTF-8, at most 4 bytes each.
+constexpr int kKeptLineBytes = 4 * zq::hex::kMaxRecordChars;
 constexpr int kReadChunkBytes = 4096;
 
 constexpr quint8 kHighHalf = 0x2;
 constexpr quint8 kLowHalf = 0x1;
-constexpr int kErasedByte = 0xFF;
 
 // A character that is not a hex digit, and a position past the end of the
 // line, read as F: a short or damaged line reads as if padded with 'F'.
@@ -160,25 +152,27 @@ void PICProgram::addRecord(const QString &line, quint16 &upperAddress) {
         quint16((byteAt(line, kAddressPos) << 8) | byteAt(line, kAddressPos + 2));
     const auto dataByte = [&line](int k) { return byteAt(line, kDataPos + 2 * k); };
 
-    if (byteAt(line, kTypePos) == kExtendedLinearAddressRecord) {
+    // Only the record type that changes the upper address is told apart;
+    // every other type is stored as data.
+    if (byteAt(line, kTypePos) == zq::hex::ExtendedLinearAddress) {
         upperAddress = quint16((dataByte(0) << 8) | dataByte(1));
         return;
     }
 
     switch (upperAddress) {
-    case kConfigSpace:
+    case zq::pic18::kConfigSpace:
         // In order of the file; the record addresses inside the space are not kept.
         for (int k = 0; k < count; ++k)
             configBytes_.append(char(dataByte(k)));
         return;
-    case kEepromSpace:
+    case zq::pic18::kEepromSpace:
         for (int k = 0; k < count; ++k) {
             const auto address = quint16(recordAddress + k);
             firstEepromByte_.insertFirst(address, eepromBytes_.size(), 0);
             eepromBytes_.append({address, quint8(dataByte(k))});
         }
         return;
-    case kIdSpace:
+    case zq::pic18::kIdSpace:
         return;
     default:
         break;
@@ -245,8 +239,8 @@ void PICProgram::addProgramWord(quint32 wordAddress, int high, int low) {
         return;
 
     const int index = programWords_.size();
-    const auto word =
-        quint16(((high >= 0 ? high : kErasedByte) << 8) | (low >= 0 ? low : kErasedByte));
+    const auto word = quint16(((high >= 0 ? high : zq::pic18::kErasedByte) << 8) |
+                              (low >= 0 ? low : zq::pic18::kErasedByte));
     programWords_.append({address, word});
     const quint8 missing = quint8((high < 0 ? kHighHalf : 0) | (low < 0 ? kLowHalf : 0));
     firstProgramWord_.insertFirst(quint32(address), index, missing);

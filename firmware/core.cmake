@@ -9,6 +9,7 @@ add_library(zq_firmware_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/FirstIndex.h
   ${CMAKE_CURRENT_LIST_DIR}/HexRecord.h
   ${CMAKE_CURRENT_LIST_DIR}/PICProgram.h
+  ${CMAKE_CURRENT_LIST_DIR}/Pic18Memory.h
 )
 target_include_directories(zq_firmware_core PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(zq_firmware_core PUBLIC Qt5::Core)

@@ -24,8 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         for (int i = 0; i < length; ++i)
             sum = quint8(sum + buffer[i]);
     };
-    sink.diagnostic = [](const QString &line) {
-        if (line.isEmpty())
+    sink.fault = [](const zq::FrameReceiver::Fault &fault) {
+        if (fault.line.isEmpty())
             abort();
     };
     for (int at = 0; at < count; at += chunk) {
@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             abort();
         ++delivered;
     };
-    check.diagnostic = [](const QString &) { abort(); };
+    check.fault = [](const zq::FrameReceiver::Fault &) { abort(); };
     for (int at = 0; at < n; at += chunk)
         back.feed(frame + at, qMin(chunk, n - at), check);
     if (delivered != 1)

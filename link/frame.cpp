@@ -44,31 +44,23 @@ void FrameReceiver::reset() {
     rLength = 0;
 }
 
-bool FrameReceiver::feed(const quint8 *bytes, int count, const Sink &sink) {
-    const bool report = policy_ == ErrorPolicy::Report;
-    auto say = [&](const QString &line) {
-        if (report && sink.diagnostic)
-            sink.diagnostic(line);
+FrameReceiver::Fed FrameReceiver::feed(const quint8 *bytes, int count, const Sink &sink) {
+    const auto frameError = [](int state) {
+        return QStringLiteral("Frame error, rFrameCounter = %1").arg(state);
     };
-    auto frameError = [&](int state) {
-        say(QStringLiteral("Frame error, rFrameCounter = %1").arg(state));
-        return report; // under the edition-1 policy the batch stops here
-    };
-
     for (int i = 0; i < count; ++i) {
         const quint8 byte = bytes[i];
+        FrameDamage damage = FrameDamage::None;
+        int errorState = 0; // the state a frame error names
         switch (rFrameCounter) {
         case WaitStart1:
-            if (byte == kStartByte)
-                rFrameCounter = WaitStart2;
-            else if (!frameError(WaitStart1))
-                return false;
-            break;
         case WaitStart2:
-            if (byte == kStartByte)
-                rFrameCounter = WaitLength;
-            else if (!frameError(WaitStart2))
-                return false;
+            if (byte == kStartByte) {
+                rFrameCounter = rFrameCounter == WaitStart1 ? WaitStart2 : WaitLength;
+            } else {
+                damage = FrameDamage::Noise;
+                errorState = rFrameCounter;
+            }
             break;
         case WaitLength:
             rLength = byte;
@@ -88,15 +80,10 @@ bool FrameReceiver::feed(const quint8 *bytes, int count, const Sink &sink) {
             rFrameCounter = byte == kChecksumMarker ? WaitChecksum : WaitEnd;
             break;
         case WaitChecksum:
-            if (byte == rChecksum) {
+            if (byte == rChecksum)
                 rFrameCounter = WaitEnd;
-            } else {
-                say(QStringLiteral("Checksum error, Calculated checksum = %1; Received checksum = %2")
-                        .arg(rChecksum)
-                        .arg(byte));
-                if (!report)
-                    return false;
-            }
+            else
+                damage = FrameDamage::Checksum;
             break;
         case WaitEnd:
             if (byte == kEndByte) {
@@ -107,17 +94,35 @@ bool FrameReceiver::feed(const quint8 *bytes, int count, const Sink &sink) {
                 rLength = 0;
                 rFrameCounter = WaitStart1;
             } else {
-                const bool goOn = frameError(Stopped);
-                rFrameCounter = Stopped;
-                if (!goOn)
-                    return false;
+                damage = FrameDamage::EndByte;
+                errorState = Stopped;
             }
             break;
         default: // Stopped: only a reset leaves it
             break;
         }
+        if (damage == FrameDamage::None)
+            continue;
+
+        if (policy_ != ErrorPolicy::DropBatchAndReset && sink.fault) {
+            const bool wholeFrame = damage != FrameDamage::Noise;
+            const QString line =
+                damage == FrameDamage::Checksum
+                    ? QStringLiteral(
+                          "Checksum error, Calculated checksum = %1; Received checksum = %2")
+                          .arg(rChecksum)
+                          .arg(byte)
+                    : frameError(errorState);
+            sink.fault({damage, line, rBuffer, quint8(wholeFrame ? rIndex : 0)});
+        }
+        if (policy_ == ErrorPolicy::ReportAndRestart)
+            reset();
+        else if (damage == FrameDamage::EndByte)
+            rFrameCounter = Stopped;
+        if (policy_ == ErrorPolicy::DropBatchAndReset)
+            return {damage};
     }
-    return true;
+    return {};
 }
 
 } // namespace zq

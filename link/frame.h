@@ -26,8 +26,13 @@ quint8 payloadChecksum(const quint8 *payload, int length);
 qint16 buildFrame(const quint8 *payload, quint8 length, bool withChecksum, quint8 *out);
 QByteArray buildFrame(const QByteArray &payload, bool withChecksum);
 
+// What spoilt bytes read from the line: bytes outside a frame (noise), a
+// payload whose checksum does not match, a frame without its end byte.
+enum class FrameDamage : quint8 { None, Noise, Checksum, EndByte };
+
 // Receiver state machine. The field names and the values of rFrameCounter are
-// those the unit's documentation uses, so diagnostics read the same.
+// the unit firmware's own, so that a diagnostic names the same state on both
+// ends of the line.
 class FrameReceiver {
 public:
     enum State : quint8 {
@@ -41,27 +46,54 @@ public:
         InPayload = 99,
     };
 
-    // The oldest unit firmware (edition 1) expects the host to say nothing
-    // about bad frames, drop the rest of the read and reset the link.
-    enum class ErrorPolicy { Report, DropBatchAndReset };
+    // What a fault does to the rest of the bytes:
+    // - Report: the fault goes to the sink and parsing goes on from the
+    //   receiver's state: a checksum mismatch holds it, waiting for the right
+    //   byte; a bad end byte stops it until reset(). The windows' link.
+    // - DropBatchAndReset: nothing is reported, the rest of the batch is
+    //   dropped and feed() says why; the caller resets the link. The oldest
+    //   unit firmware (edition 1) expects that of the host.
+    // - ReportAndRestart: the fault goes to the sink and the receiver waits
+    //   for the next frame at once, as the unit itself does, so that a frame
+    //   right behind a damaged one in the same read is not lost.
+    enum class ErrorPolicy { Report, DropBatchAndReset, ReportAndRestart };
+
+    struct Fault {
+        FrameDamage damage;
+        QString line; // the diagnostic, as the log shows it
+        // The damaged frame's payload as far as it came (whole for Checksum
+        // and EndByte, empty for Noise); valid during the call only.
+        const quint8 *payload;
+        quint8 length;
+    };
 
     struct Sink {
         // A complete payload; `buffer` is rBuffer and is valid during the call only.
         std::function<void(quint8 length, quint8 *buffer)> payload;
-        std::function<void(const QString &line)> diagnostic;
+        std::function<void(const Fault &fault)> fault;
+    };
+
+    // What feed() did with a batch: true when it parsed all of it; under
+    // DropBatchAndReset false at a fault, with the damage that stopped it.
+    struct Fed {
+        FrameDamage stoppedBy = FrameDamage::None;
+        explicit operator bool() const { return stoppedBy == FrameDamage::None; }
     };
 
     explicit FrameReceiver(ErrorPolicy policy = ErrorPolicy::Report) : policy_(policy) {}
 
-    // Parses one batch in order. Returns false when, under DropBatchAndReset,
-    // an error stopped the batch: the caller must reset the link.
-    bool feed(const quint8 *bytes, int count, const Sink &sink);
-    bool feed(const QByteArray &bytes, const Sink &sink) {
+    // Parses one batch in order.
+    Fed feed(const quint8 *bytes, int count, const Sink &sink);
+    Fed feed(const QByteArray &bytes, const Sink &sink) {
         return feed(reinterpret_cast<const quint8 *>(bytes.constData()), bytes.size(), sink);
     }
 
     // Back to waiting for a frame (the link reset).
     void reset();
+
+    // Part of a frame has come and the rest is awaited (or the receiver
+    // waits for a reset).
+    bool midFrame() const { return rFrameCounter != WaitStart1; }
 
     ErrorPolicy policy() const { return policy_; }
 

@@ -231,14 +231,15 @@ void uart::readFrame() {
     failuresInARow = 0;
     zq::FrameReceiver::Sink sink;
     sink.payload = [this](quint8 length, quint8 *buffer) { deliverPayload(length, buffer); };
-    sink.diagnostic = [this](const QString &line) {
-        noteReadFault();
-        qDebug().noquote() << line;
+    sink.fault = [this](const zq::FrameReceiver::Fault &fault) {
+        noteReadFault(fault.damage);
+        qDebug().noquote() << fault.line;
     };
-    if (frames.feed(bytes, sink))
+    const zq::FrameReceiver::Fed fed = frames.feed(bytes, sink);
+    if (fed)
         return;
     // Edition 1: the reset that follows ends the frame in flight unanswered.
-    noteReadFault();
+    noteReadFault(fed.stoppedBy);
     bool frameInFlight = false;
     {
         std::lock_guard<std::mutex> lock(queueMutex);
@@ -249,21 +250,8 @@ void uart::readFrame() {
     emit receivedFrameError();
 }
 
-// Called where the receiver met a wrong byte; its state tells which. Noise
-// does not hide a worse fault seen since the last answer.
-void uart::noteReadFault() {
-    ReadFault fault = ReadFault::Noise;
-    switch (frames.rFrameCounter) {
-    case zq::FrameReceiver::WaitChecksum:
-        fault = ReadFault::Checksum;
-        break;
-    case zq::FrameReceiver::WaitEnd:
-    case zq::FrameReceiver::Stopped:
-        fault = ReadFault::EndByte;
-        break;
-    default:
-        break;
-    }
+// Noise does not hide a worse fault seen since the last answer.
+void uart::noteReadFault(ReadFault fault) {
     if (fault != ReadFault::Noise || readFault == ReadFault::None)
         readFault = fault;
 }

@@ -42,9 +42,8 @@ public:
     // mean the device is gone even without a resource error.
     static constexpr int kFailuresForLoss = 3;
 
-    // What spoilt bytes read from the port: bytes outside a frame (noise), a
-    // payload whose checksum does not match, a frame without its end byte.
-    enum class ReadFault { None, Noise, Checksum, EndByte };
+    // What spoilt bytes read from the port.
+    using ReadFault = zq::FrameDamage;
 
     // `edition` selects the unit generation's link habits: editions 4 and 5
     // print every frame sent; edition 1 drops a bad batch and resets the link.
@@ -113,7 +112,7 @@ private slots:
 
 private:
     void deliverPayload(quint8 length, quint8 *buffer);
-    void noteReadFault();
+    void noteReadFault(ReadFault fault);
     qint64 msSinceSent() const;
     void losePort(const QString &reason);
     QByteArray takeNextFrameLocked(bool *wakeLinkThread);

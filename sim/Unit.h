@@ -4,7 +4,8 @@
 // payloads come out; no port, no clock, no files. The zq-sim program puts it
 // on a pseudo-terminal, the tests call it directly.
 //
-// Choices where the unit's own documentation leaves the value to the unit:
+// Choices of the simulator's own, where nothing the console or the firmware
+// window checks fixes the value:
 //  - Error reports are [0x3E, base, number]. Base 1 is the application, base 2
 //    the bootloader, base 3 the high-voltage section. Number 1: a command code
 //    that the running firmware does not know; number 2: an empty payload;
@@ -42,6 +43,11 @@
 
 namespace zq::sim {
 
+// The simulator keeps its own copy of the unit's facts below (command codes,
+// memory sizes, status bytes) on purpose: it stands for the unit, so it must
+// not take them from the program it checks. A code mistyped in the program's
+// ConsoleCommand.h or BootloaderCommand.h then shows as a test failure instead
+// of agreeing with itself.
 constexpr int kFirstEdition = 1;
 constexpr int kLastEdition = 5;
 constexpr int kProgramMemoryBytes = 65536;

@@ -68,7 +68,7 @@ Responder::Responder(Unit &unit, const Faults &faults)
         payloadReceived(QByteArray(reinterpret_cast<const char *>(buffer), length),
                         currentByteEndNs_);
     };
-    sink_.diagnostic = [this](const QString &) { receiveError_ = true; };
+    sink_.fault = [this](const FrameReceiver::Fault &) { ++stats_.frameErrors; };
 }
 
 void Responder::start(qint64 nowNs) {
@@ -78,15 +78,11 @@ void Responder::start(qint64 nowNs) {
 
 void Responder::receive(const char *data, int count, qint64 nowNs) {
     const auto *bytes = reinterpret_cast<const quint8 *>(data);
+    // A byte at a time: each has its own arrival time on a paced line, and a
+    // frame counts from when its last byte arrived.
     for (int i = 0; i < count; ++i) {
         currentByteEndNs_ = rxClock_.nextByteEnd(nowNs);
         receiver_.feed(bytes + i, 1, sink_);
-        // The unit drops a bad frame and listens for the next one at once.
-        if (receiveError_ || receiver_.rFrameCounter == FrameReceiver::Stopped) {
-            ++stats_.frameErrors;
-            receiveError_ = false;
-            receiver_.reset();
-        }
     }
 }
 

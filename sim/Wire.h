@@ -130,9 +130,9 @@ private:
     Unit &unit_;
     Faults faults_;
     FaultInjector injector_;
-    FrameReceiver receiver_;
+    // The unit drops a bad frame and listens for the next one at once.
+    FrameReceiver receiver_{FrameReceiver::ErrorPolicy::ReportAndRestart};
     FrameReceiver::Sink sink_;
-    bool receiveError_ = false;
     qint64 currentByteEndNs_ = 0;
     LineClock rxClock_;
     LineClock txClock_;

@@ -20,7 +20,7 @@ Run feedSplit(FrameReceiver &rx, const QByteArray &stream, const QList<int> &cut
     sink.payload = [&](quint8 length, quint8 *buffer) {
         run.payloads.append(QByteArray(reinterpret_cast<char *>(buffer), length));
     };
-    sink.diagnostic = [&](const QString &line) { run.diagnostics.append(line); };
+    sink.fault = [&](const FrameReceiver::Fault &fault) { run.diagnostics.append(fault.line); };
     int from = 0;
     QList<int> ends = cuts;
     ends.append(stream.size());

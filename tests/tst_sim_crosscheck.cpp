@@ -55,7 +55,7 @@ private slots:
                 // The unit acknowledges entering its bootloader so that the version
                 // request behind it is not held up; the window has no text for that
                 // acknowledgement, and the version answer replaces its status at once.
-                if (quint8(answer.at(0)) == StartBootloader)
+                if (quint8(answer.at(0)) == zq::boot::StartBootloader)
                     continue;
                 const auto handled = zq::boot::handleAnswer(
                     reinterpret_cast<const quint8 *>(answer.constData()), answer.size());

@@ -303,8 +303,8 @@ void TestSimUnit::noiseNeverStartsAFrame() {
 
     int payloads = 0, diagnostics = 0;
     zq::FrameReceiver receiver;
-    receiver.feed(bytes,
-                  {[&](quint8, quint8 *) { ++payloads; }, [&](const QString &) { ++diagnostics; }});
+    receiver.feed(bytes, {[&](quint8, quint8 *) { ++payloads; },
+                          [&](const zq::FrameReceiver::Fault &) { ++diagnostics; }});
     QCOMPARE(payloads, 1);
     QCOMPARE(diagnostics, 200);
 }

@@ -4,7 +4,6 @@
 #include <QBuffer>
 #include <QtTest>
 
-#include "AnswerText.h"
 #include "BootImage.h"
 #include "Bytes.h"
 #include "CommandLine.h"
@@ -12,6 +11,7 @@
 #include "HexChecker.h"
 #include "HexWriter.h"
 #include "PICProgram.h"
+#include "Printed.h"
 
 using namespace zqctl;
 

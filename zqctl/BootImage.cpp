@@ -2,35 +2,21 @@
 
 #include "BootloaderCommand.h"
 #include "PICProgram.h"
+#include "Pic18Memory.h"
+#include "Printed.h"
 
 namespace zqctl {
-
-namespace {
-
-constexpr int kConfigBase = 0x300000;
-constexpr int kEepromRunHeaderBytes = 4; // code, count, address high, address low
-
-const char *const kConfigNames[zq::boot::kConfigSize] = {
-    "CONFIG1L", "CONFIG1H", "CONFIG2L", "CONFIG2H", "CONFIG3L", "CONFIG3H", "CONFIG4L",
-    "CONFIG4H", "CONFIG5L", "CONFIG5H", "CONFIG6L", "CONFIG6H", "CONFIG7L", "CONFIG7H",
-};
-
-QString byteHex(quint8 value) {
-    return QStringLiteral("0x%1").arg(QString::number(value, 16).toUpper().rightJustified(2, '0'));
-}
-
-} // namespace
 
 QByteArray eepromFromPayloads(const QVector<QByteArray> &payloads) {
     QByteArray eeprom(zq::boot::kEepromSize, '\0');
     for (const QByteArray &p : payloads) {
-        if (p.size() < kEepromRunHeaderBytes || quint8(p[0]) != WriteEeprom)
+        if (p.size() < zq::boot::kRunHeaderBytes || quint8(p[0]) != zq::boot::WriteEeprom)
             continue;
         const int count = quint8(p[1]);
         const int start = (quint8(p[2]) << 8) | quint8(p[3]);
-        for (int i = 0; i < count && kEepromRunHeaderBytes + i < p.size(); ++i) {
+        for (int i = 0; i < count && zq::boot::kRunHeaderBytes + i < p.size(); ++i) {
             if (start + i < eeprom.size())
-                eeprom[start + i] = p[kEepromRunHeaderBytes + i];
+                eeprom[start + i] = p[zq::boot::kRunHeaderBytes + i];
         }
     }
     return eeprom;
@@ -38,27 +24,25 @@ QByteArray eepromFromPayloads(const QVector<QByteArray> &payloads) {
 
 QByteArray configFromPayloads(const QVector<QByteArray> &payloads) {
     for (int i = payloads.size() - 1; i >= 0; --i) {
-        if (!payloads[i].isEmpty() && quint8(payloads[i][0]) == WriteConfig)
+        if (!payloads[i].isEmpty() && quint8(payloads[i][0]) == zq::boot::WriteConfig)
             return payloads[i].mid(1);
     }
     return {};
 }
 
 QString writePayloadText(const QByteArray &p) {
-    const auto hex4 = [](int value) {
-        return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(4, '0');
-    };
     const int code = p.isEmpty() ? -1 : quint8(p[0]);
     // Both carry their address in bytes 2 and 3, high byte first.
-    const int start = p.size() >= kEepromRunHeaderBytes ? (quint8(p[2]) << 8) | quint8(p[3]) : -1;
-    if (code == WriteProgram && start >= 0)
-        return QStringLiteral("block ") + hex4(start);
-    if (code == WriteEeprom && start >= 0)
+    const int start =
+        p.size() >= zq::boot::kRunHeaderBytes ? (quint8(p[2]) << 8) | quint8(p[3]) : -1;
+    if (code == zq::boot::WriteProgram && start >= 0)
+        return QStringLiteral("block ") + hexNumber(start, 4);
+    if (code == zq::boot::WriteEeprom && start >= 0)
         return QStringLiteral("EEPROM run %1-%2")
-            .arg(hex4(start), hex4(start + qMax(1, int(quint8(p[1]))) - 1));
-    if (code == WriteConfig)
+            .arg(hexNumber(start, 4), hexNumber(start + qMax(1, int(quint8(p[1]))) - 1, 4));
+    if (code == zq::boot::WriteConfig)
         return QStringLiteral("configuration");
-    return QStringLiteral("code %1").arg(byteHex(quint8(qMax(code, 0))));
+    return QStringLiteral("code %1").arg(hexNumber(quint8(qMax(code, 0)), 2));
 }
 
 QByteArray eepromFromImage(const PICProgram &program, int *named) {
@@ -108,15 +92,15 @@ int firstMismatch(const QByteArray &wrote, const QByteArray &read) {
 }
 
 QString eepromMismatchText(int address, quint8 wrote, quint8 read) {
-    return QStringLiteral("EEPROM address 0x%1: wrote %2, read %3")
-        .arg(QString::number(address, 16).toUpper().rightJustified(4, '0'), byteHex(wrote),
-             byteHex(read));
+    return QStringLiteral("EEPROM address %1: wrote %2, read %3")
+        .arg(hexNumber(address, 4), hexNumber(wrote, 2), hexNumber(read, 2));
 }
 
 QString configMismatchText(int index, quint8 wrote, quint8 read) {
-    return QStringLiteral("%1 (0x%2): wrote %3, read %4")
-        .arg(QLatin1String(index < zq::boot::kConfigSize ? kConfigNames[index] : "CONFIG"),
-             QString::number(kConfigBase + index, 16).toUpper(), byteHex(wrote), byteHex(read));
+    return QStringLiteral("%1 (%2): wrote %3, read %4")
+        .arg(QLatin1String(index < zq::boot::kConfigSize ? zq::pic18::kConfigRegisterNames[index]
+                                                         : "CONFIG"),
+             hexNumber(zq::pic18::kConfigBase + index, 6), hexNumber(wrote, 2), hexNumber(read, 2));
 }
 
 } // namespace zqctl

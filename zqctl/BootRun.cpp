@@ -12,8 +12,9 @@
 #include "InputFile.h"
 #include "PICProgram.h"
 #include "Payloads.h"
-#include "Session.h"
 #include "Stop.h"
+#include "TimeUnits.h"
+#include "UnitSession.h"
 
 #include <optional>
 
@@ -22,7 +23,6 @@ namespace zqctl {
 namespace {
 
 constexpr int kShownErrorAnswers = 10; // the rest are counted, not printed
-constexpr double kMsPerSecond = 1000.0;
 // The software version is read before the bootloader starts, for the summary.
 // A unit already in its bootloader answers with a report instead, so this
 // read is tried once and briefly.
@@ -153,12 +153,13 @@ bool BootJob::enter() {
     start.what = QStringLiteral("to the bootloader start");
     start.probe = true;
     const int sentBefore = s_->payloadsSent();
-    const bool started = s_->exchange(zq::boot::command(StartBootloader), start).has_value();
+    const bool started =
+        s_->exchange(zq::boot::command(zq::boot::StartBootloader), start).has_value();
     if (s_->payloadsSent() > sentBefore)
         stage_ = Stage::Entering;
     if (!started && cut())
         return false;
-    const auto version = s_->exchange(zq::boot::command(ReadVersion),
+    const auto version = s_->exchange(zq::boot::command(zq::boot::ReadVersion),
                                       harmless(QStringLiteral("to the bootloader's version read")));
     if (!version)
         return false;
@@ -176,7 +177,7 @@ bool BootJob::enter() {
 bool BootJob::leave() {
     stage_ = Stage::Leaving;
     // The unit answers 0xCC also once its program runs, so asking again is harmless.
-    const auto a = s_->exchange(zq::boot::command(StartUserProgram),
+    const auto a = s_->exchange(zq::boot::command(zq::boot::StartUserProgram),
                                 harmless(QStringLiteral("to leaving the bootloader")));
     if (!a)
         return false;
@@ -252,7 +253,7 @@ void BootJob::writeRun(const QVector<QByteArray> &payloads, bool showProgress) {
         QStringLiteral("Wrote %1 payloads (%2 bytes on the line) in %3 s: %4 error answers")
             .arg(total)
             .arg(s_->lineBytes() - lineBytesBefore)
-            .arg(clock.elapsed() / kMsPerSecond, 0, 'f', 2)
+            .arg(clock.elapsed() / double(zq::kMsPerSecond), 0, 'f', 2)
             .arg(errors);
     if (reports > 0)
         text += QStringLiteral(", %1 unit reports").arg(reports);
@@ -272,7 +273,7 @@ std::optional<QByteArray> BootJob::readEeprom() {
     // back in step, so that no run of the earlier read is taken for the new.
     EepromReadBack readBack;
     const bool read = s_->readRuns(
-        zq::boot::command(ReadEeprom), harmless(QStringLiteral("to the EEPROM read")),
+        zq::boot::command(zq::boot::ReadEeprom), harmless(QStringLiteral("to the EEPROM read")),
         [&](const QByteArray &run) {
             const Printed printed = bootAnswer(run);
             if (printed.failed) {
@@ -289,7 +290,7 @@ std::optional<QByteArray> BootJob::readEeprom() {
 }
 
 std::optional<QByteArray> BootJob::readConfig() {
-    const auto a = s_->exchange(zq::boot::command(ReadConfig),
+    const auto a = s_->exchange(zq::boot::command(zq::boot::ReadConfig),
                                 harmless(QStringLiteral("to the configuration read")));
     if (!a)
         return std::nullopt;

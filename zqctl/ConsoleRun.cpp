@@ -3,8 +3,8 @@
 #include "AccessCode.h"
 #include "ConsoleCommand.h"
 #include "ExitCode.h"
-#include "Session.h"
 #include "Stop.h"
+#include "UnitSession.h"
 
 namespace zqctl {
 

@@ -6,24 +6,14 @@
 
 #include "BootloaderCommand.h"
 #include "FirstIndex.h"
+#include "HexRecord.h"
 #include "PICProgram.h"
+#include "Pic18Memory.h"
+#include "Printed.h"
 
 namespace zqctl {
 
 namespace {
-
-constexpr quint16 kIdUpper = 0x0020;
-constexpr quint16 kConfigUpper = 0x0030;
-constexpr quint16 kEepromUpper = 0x00F0;
-constexpr int kRecordHeaderChars = 9; // ':' count(2) address(4) type(2)
-constexpr int kChecksumChars = 2;
-
-enum RecordType : int { DataRecord = 0, EndOfFile = 1, ExtendedLinearAddress = 4 };
-
-QString hex(qint64 value, int digits) {
-    return QStringLiteral("0x") +
-           QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
-}
 
 class Checker {
 public:
@@ -44,14 +34,15 @@ public:
         if (text.at(0) != ':')
             return refuse(number, QStringLiteral("does not begin with ':': the firmware window "
                                                  "refuses the file"));
-        const QByteArray digits = text.size() <= kMaxRecordChars ? text.mid(1) : QByteArray();
+        const QByteArray digits =
+            text.size() <= zq::hex::kMaxRecordChars ? text.mid(1) : QByteArray();
         bool ok = !digits.isEmpty() && digits.size() % 2 == 0;
         for (char c : digits)
             ok = ok && isxdigit(uchar(c));
         const QByteArray bytes = ok ? QByteArray::fromHex(digits) : QByteArray();
         if (!ok || bytes.size() < 5 || bytes.size() != 5 + quint8(bytes[0])) {
-            const int needed =
-                kRecordHeaderChars + kChecksumChars + (bytes.isEmpty() ? 0 : 2 * quint8(bytes[0]));
+            const int needed = zq::hex::kDataPos + zq::hex::kChecksumChars +
+                               (bytes.isEmpty() ? 0 : 2 * quint8(bytes[0]));
             return broken(number, QStringLiteral("malformed record: %1 characters where its byte "
                                                  "count needs %2, or digits that are not hex")
                                       .arg(text.size())
@@ -63,13 +54,13 @@ public:
         if (sum != 0) {
             const quint8 stated = quint8(bytes.back());
             broken(number, QStringLiteral("checksum error: the record says %1, its bytes need %2")
-                               .arg(hex(stated, 2), hex(quint8(stated - sum), 2)));
+                               .arg(hexNumber(stated, 2), hexNumber(quint8(stated - sum), 2)));
         }
         const int count = quint8(bytes[0]);
         const int address = (quint8(bytes[1]) << 8) | quint8(bytes[2]);
         const int type = quint8(bytes[3]);
         const QByteArray data = bytes.mid(4, count);
-        if (type == ExtendedLinearAddress) {
+        if (type == zq::hex::ExtendedLinearAddress) {
             if (count != 2)
                 return broken(
                     number,
@@ -77,12 +68,13 @@ public:
             upper_ = quint16((quint8(data[0]) << 8) | quint8(data[1]));
             return;
         }
-        if (type == EndOfFile) {
+        if (type == zq::hex::EndOfFileRecord) {
             sawEnd_ = true;
             return;
         }
-        if (type != DataRecord)
-            broken(number, QStringLiteral("record type %1 is read as data").arg(hex(type, 2)));
+        if (type != zq::hex::DataRecord)
+            broken(number,
+                   QStringLiteral("record type %1 is read as data").arg(hexNumber(type, 2)));
         place(number, address, data);
     }
 
@@ -106,9 +98,6 @@ public:
     }
 
 private:
-    // A record: ':' and at most 5 + 255 bytes as hex digits.
-    static constexpr int kMaxRecordChars = 1 + 2 * (5 + 255);
-
     // A finding about a range of addresses, grown while neighbouring lines
     // continue it, so a misplaced block reads as one line and not hundreds.
     struct Run {
@@ -117,8 +106,9 @@ private:
         int digits = 0;
         int earlierLine = 0;
         QString text() const {
-            const QString range =
-                from == to ? hex(from, digits) : hex(from, digits) + '-' + hex(to, digits);
+            const QString range = from == to
+                                      ? hexNumber(from, digits)
+                                      : hexNumber(from, digits) + '-' + hexNumber(to, digits);
             const QString text = QString::fromLatin1(what).arg(range);
             return earlierLine > 0 ? text.arg(earlierLine) : text;
         }
@@ -196,20 +186,20 @@ private:
         const int count = data.size();
         if (count == 0)
             return;
-        if (upper_ == kIdUpper) {
+        if (upper_ == zq::pic18::kIdSpace) {
             report.idLocationBytes += count;
-        } else if (upper_ == kConfigUpper) {
+        } else if (upper_ == zq::pic18::kConfigSpace) {
             if (address != report.configBytes)
                 unusableConfig(number, QStringLiteral("configuration bytes at %1 follow %2 bytes: "
                                                       "the window takes them in file order, not "
                                                       "by address")
-                                           .arg(hex(absolute, 6))
+                                           .arg(hexNumber(absolute, 6))
                                            .arg(report.configBytes));
             duplicates(number, HexArea::Config, configSeen_, absolute, data, 6);
             report.configBytes += count;
             if (report.config.size() < kMaxKeptConfigBytes)
                 report.config += data.left(kMaxKeptConfigBytes - report.config.size());
-        } else if (upper_ == kEepromUpper) {
+        } else if (upper_ == zq::pic18::kEepromSpace) {
             const int last = address + count - 1;
             if (last >= zq::boot::kEepromSize)
                 rangeProblem(number, HexArea::Eeprom,

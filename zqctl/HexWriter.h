@@ -6,10 +6,10 @@
 #include <QByteArray>
 #include <QtGlobal>
 
+#include "Pic18Memory.h"
+
 namespace zqctl {
 
-constexpr quint16 kEepromUpperAddress = 0x00F0;
-constexpr quint16 kConfigUpperAddress = 0x0030;
 constexpr int kHexRecordBytes = 16;
 
 // An extended linear address record for `upper`, data records of at most
@@ -17,10 +17,10 @@ constexpr int kHexRecordBytes = 16;
 QByteArray intelHex(quint16 upper, const QByteArray &bytes);
 
 inline QByteArray eepromHex(const QByteArray &eeprom) {
-    return intelHex(kEepromUpperAddress, eeprom);
+    return intelHex(zq::pic18::kEepromSpace, eeprom);
 }
 inline QByteArray configHex(const QByteArray &config) {
-    return intelHex(kConfigUpperAddress, config);
+    return intelHex(zq::pic18::kConfigSpace, config);
 }
 
 } // namespace zqctl

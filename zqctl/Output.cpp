@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 
 #include "Summary.h"
+#include "TimeUnits.h"
 
 #include <algorithm>
 #include <unistd.h>
@@ -12,7 +13,6 @@ namespace zqctl {
 namespace {
 
 constexpr qint64 kProgressRedrawMs = 200; // terminal lines redrawn at most this often
-constexpr int kMsPerSecond = 1000;
 constexpr int kSecondsPerMinute = 60;
 
 bool put(FILE *stream, const QStringList &lines) {
@@ -197,7 +197,7 @@ void Output::progress(int done, int total, qint64 lineBytes) {
     if (!screen_.terminal() && percent / 10 == lastTenth_)
         return;
     lastTenth_ = percent / 10;
-    const double seconds = ms / double(kMsPerSecond);
+    const double seconds = ms / double(zq::kMsPerSecond);
     const double rate = seconds > 0 ? lineBytes / seconds : 0;
     const int left = done > 0 ? int(seconds * (total - done) / done + 0.5) : 0;
     const QString line = QStringLiteral("%1%2% %3/%4 payloads %5 B/s %6:%7 left")

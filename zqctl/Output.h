@@ -13,7 +13,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "AnswerText.h"
+#include "Printed.h"
 
 #include <cstdio>
 #include <mutex>
@@ -63,8 +63,9 @@ private:
     QElapsedTimer lastDraw_;
 };
 
-// One unit's voice. Without a port (a single unit) the lines are as they
-// always were; with one, they start with "PORT: ".
+// One unit's voice. Without a port (a single unit) the lines need no name and
+// have none; with one, they start with "PORT: " so that the lines of several
+// units can be told apart.
 class Output {
 public:
     Output(Screen &screen, int slot = 0, const QString &port = QString());

@@ -4,8 +4,8 @@
 #include <QElapsedTimer>
 #include <QSerialPortInfo>
 
-#include "AnswerText.h"
 #include "InputFile.h"
+#include "Printed.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -130,23 +130,19 @@ UnitLink::UnitLink(FrameLog *log, const QString &logPrefix)
         in.payload = QByteArray(reinterpret_cast<const char *>(buffer), length);
         inbox_.enqueue(in);
     };
-    sink_.diagnostic = [this](const QString &why) {
-        logFrame('<', logPending_, why);
+    sink_.fault = [this](const zq::FrameReceiver::Fault &fault) {
+        logFrame('<', logPending_, fault.line);
         logPending_.clear();
-        resetReceiver_ = true;
         // A whole frame came, damaged at its end: the session asks for it
         // again. Bytes that open no frame (noise) are for the log only.
-        if (receiver_.rFrameCounter == zq::FrameReceiver::WaitChecksum ||
-            receiver_.rFrameCounter == zq::FrameReceiver::WaitEnd) {
-            Incoming in;
-            in.kind = Incoming::Damaged;
-            in.payload =
-                QByteArray(reinterpret_cast<const char *>(receiver_.rBuffer), receiver_.rIndex);
-            in.damage = receiver_.rFrameCounter == zq::FrameReceiver::WaitChecksum
-                            ? QStringLiteral("a checksum error")
-                            : QStringLiteral("a bad end byte");
-            inbox_.enqueue(in);
-        }
+        if (fault.damage == zq::FrameDamage::Noise)
+            return;
+        Incoming in;
+        in.kind = Incoming::Damaged;
+        in.payload = QByteArray(reinterpret_cast<const char *>(fault.payload), fault.length);
+        in.damage = fault.damage == zq::FrameDamage::Checksum ? QStringLiteral("a checksum error")
+                                                              : QStringLiteral("a bad end byte");
+        inbox_.enqueue(in);
     };
 }
 
@@ -215,16 +211,12 @@ bool UnitLink::send(const QByteArray &payload) {
 
 void UnitLink::take(const QByteArray &bytes) {
     bytesRead_ += bytes.size();
-    // A byte at a time: after a bad end byte the receiver waits for a reset,
-    // and a frame in the same read right behind it must not be lost.
+    // A byte at a time, so that the log pairs each frame and each fault with
+    // the bytes that made it.
     for (const char byte : bytes) {
         if (log_)
             logPending_.append(byte);
         receiver_.feed(reinterpret_cast<const quint8 *>(&byte), 1, sink_);
-        if (resetReceiver_) {
-            receiver_.reset();
-            resetReceiver_ = false;
-        }
     }
 }
 

@@ -1,14 +1,16 @@
 #pragma once
 // zqctl's end of the serial line to one unit: the port, the frame receiver and
 // the --log file. It sends a payload and hands over the frames that come, one
-// at a time; which of them answers what is the session's business (Session.h),
+// at a time; which of them answers what is the session's business (UnitSession.h),
 // which owns the link and is the only one to use it. After a frame, checksum
 // or end-byte error the receiver is reset at once, so the next frame is read.
 //
 // The calls block (the port's own waits, no event loop), so a command reads as
 // a plain sequence of send and wait, and each unit of a multi-unit run can
 // have a thread of its own. The windows' link (`uart`) frees the line on any
-// answer, as the windows' documented behaviour wants; this one must not.
+// answer, whatever its code, since a window shows every answer that comes;
+// this one must not, since a run trusts an answer only when it can only be
+// the answer to its own payload.
 
 #include <QByteArray>
 #include <QFile>
@@ -79,7 +81,7 @@ public:
     // The next frame, within `waitMs` (0: only what has come already).
     Incoming next(int waitMs);
     // Part of a frame has come and the rest is awaited.
-    bool midFrame() const { return receiver_.rFrameCounter != zq::FrameReceiver::WaitStart1; }
+    bool midFrame() const { return receiver_.midFrame(); }
     // Drops what the port holds and any frame begun.
     void dropInput();
 
@@ -94,9 +96,8 @@ private:
     FrameLog *log_;
     const QString logPrefix_;
     QSerialPort port_;
-    zq::FrameReceiver receiver_;
+    zq::FrameReceiver receiver_{zq::FrameReceiver::ErrorPolicy::ReportAndRestart};
     zq::FrameReceiver::Sink sink_;
-    bool resetReceiver_ = false;
     QByteArray logPending_; // bytes of the frame being received, for the log
     QQueue<Incoming> inbox_;
     qint64 bytesWritten_ = 0;

@@ -7,8 +7,9 @@
 #include "BootRun.h"
 #include "ConsoleRun.h"
 #include "ExitCode.h"
-#include "Session.h"
 #include "Stop.h"
+#include "TimeUnits.h"
+#include "UnitSession.h"
 
 #include <memory>
 #include <mutex>
@@ -17,8 +18,6 @@
 namespace zqctl {
 
 namespace {
-
-constexpr double kMsPerSecond = 1000.0;
 
 // What a command needs before any port opens, settled once for every unit.
 struct Plan {
@@ -60,7 +59,7 @@ UnitSummary runUnit(const Invocation &inv, const Plan &plan, const QString &port
     UnitSummary summary = session.summary();
     if (session.stopped())
         summary.exitCode = qMax(summary.exitCode, ExitSignalBase + stopSignal());
-    summary.seconds = clock.elapsed() / kMsPerSecond;
+    summary.seconds = clock.elapsed() / double(zq::kMsPerSecond);
     return summary;
 }
 

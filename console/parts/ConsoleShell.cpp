@@ -297,22 +297,8 @@ void ConsoleShell::closeWindow() const {
 }
 
 void ConsoleShell::noteLostAnswer(uart::ReadFault fault, qint64 sentMsAgo) {
-    LostAnswer why = LostAnswer::Silence;
-    switch (fault) {
-    case uart::ReadFault::Noise:
-        why = LostAnswer::Noise;
-        break;
-    case uart::ReadFault::Checksum:
-        why = LostAnswer::Checksum;
-        break;
-    case uart::ReadFault::EndByte:
-        why = LostAnswer::EndByte;
-        break;
-    case uart::ReadFault::None:
-        break;
-    }
     const QDateTime sentAt = QDateTime::currentDateTime().addMSecs(-sentMsAgo);
-    if (const std::optional<QString> line = answers.lost(why, sentAt))
+    if (const std::optional<QString> line = answers.lost(fault, sentAt))
         tell(*line);
 }
 

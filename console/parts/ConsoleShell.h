@@ -17,6 +17,7 @@
 #include "AnswerDecoder.h"
 #include "AnswerWatch.h"
 #include "Payloads.h"
+#include "TimeUnits.h"
 #include "uart.h"
 
 class QCheckBox;
@@ -34,7 +35,6 @@ class QWidget;
 namespace zq::console {
 
 constexpr int kFirstPollPeriodMs = 1000;
-constexpr int kMsPerSecond = 1000;
 
 struct ConsoleMenu {
     QMenuBar *menuBar = nullptr;

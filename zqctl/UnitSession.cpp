@@ -1,4 +1,4 @@
-#include "Session.h"
+#include "UnitSession.h"
 
 #include "BootloaderCommand.h"
 #include "ConsoleCommand.h"
@@ -11,7 +11,7 @@ namespace {
 // The unit's own error report has the same code in both firmwares.
 constexpr int kErrorReportCode = 0x3E;
 static_assert(kErrorReportCode == int(zq::console::ErrorReport) &&
-                  kErrorReportCode == int(BootloaderCommand::ErrorReport),
+                  kErrorReportCode == int(zq::boot::ErrorReport),
               "one code for the error report");
 // A line that never falls quiet (a chatty unit) is waited for this many
 // quiet times at most; the barrier still decides.
@@ -37,8 +37,8 @@ const BarrierRequest kConsoleBarriers[] = {
 // by both, goes only when an answer with the version read's code may still
 // be on its way.
 const BarrierRequest kBootloaderBarriers[] = {
-    {ReadVersion, "version read"},
-    {StartBootloader, "bootloader start"},
+    {zq::boot::ReadVersion, "version read"},
+    {zq::boot::StartBootloader, "bootloader start"},
 };
 
 // The first barrier whose code nothing on its way may carry; failing that,

@@ -25,10 +25,10 @@
 #include <QList>
 #include <QString>
 
-#include "AnswerText.h"
 #include "CommandLine.h"
 #include "ExitCode.h"
 #include "Output.h"
+#include "Printed.h"
 #include "Summary.h"
 #include "UnitLink.h"
 

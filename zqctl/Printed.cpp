@@ -1,4 +1,4 @@
-#include "AnswerText.h"
+#include "Printed.h"
 
 #include <QJsonArray>
 
@@ -64,6 +64,11 @@ bool isFailureText(const QString &text) {
             return true;
     }
     return false;
+}
+
+QString hexNumber(qint64 value, int digits) {
+    return QStringLiteral("0x") +
+           QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
 }
 
 QString hexBytes(const QByteArray &bytes) {

@@ -29,6 +29,10 @@ QString versionText(const Printed &printed);
 // flash or check: "Error", "ERROR", "don't match", "unknown", an error report...
 bool isFailureText(const QString &text);
 
+// "0x0300": `value` in upper-case hex digits, at least `digits` of them, as
+// addresses and byte values are shown in zqctl's messages.
+QString hexNumber(qint64 value, int digits);
+
 // "0D 01 02": how payloads and frames are shown in logs and JSON.
 QString hexBytes(const QByteArray &bytes);
 
