@@ -7,7 +7,9 @@ using namespace zq::console;
 const ProgramConsole zq::console::kProgramConsole = programConsoleOf<MainWindow>();
 
 MainWindow::MainWindow(QWidget *parent, QSerialPort *port) : EnergyLevelConsole(parent, kEdition) {
-    buildColumn(this);
+    column = buildEnergyLevelColumn(this, kEdition);
+    connectSharedControls(this, shell);
+    connectEnergyLevelColumn(this, column);
     connect(column.voltageAndSequence.sequenceTest_checkBox, &QCheckBox::toggled, this,
             &MainWindow::seqTestEnabled);
     connect(column.reset_button, &QPushButton::clicked, this, &MainWindow::reset);

@@ -5,7 +5,9 @@ using namespace zq::console;
 const ProgramConsole zq::console::kProgramConsole = programConsoleOf<MainWindow>();
 
 MainWindow::MainWindow(QWidget *parent, QSerialPort *port) : EnergyLevelConsole(parent, kEdition) {
-    buildColumn(this);
+    column = buildEnergyLevelColumn(this, kEdition);
+    connectSharedControls(this, shell);
+    connectEnergyLevelColumn(this, column);
     connect(column.service.eepromStatus_button, &QPushButton::clicked, this,
             &MainWindow::eepromStatus);
     connectServiceRows(this, column.voltageAndSequence, column.service);

@@ -7,7 +7,9 @@ using namespace zq::console;
 const ProgramConsole zq::console::kProgramConsole = programConsoleOf<MainWindow>();
 
 MainWindow::MainWindow(QWidget *parent, QSerialPort *port) : TriggerConsole(parent, kEdition) {
-    buildColumn(this, TriggerLayout::Edition5);
+    column = buildTriggerColumn(this, kEdition, TriggerLayout::Edition5);
+    connectSharedControls(this, shell);
+    connectTriggerColumn(this, column);
     connectCalibrationRows(this, column.calibration);
     shell.open(this, port, column.controls);
 }

@@ -84,15 +84,6 @@ public:
     void changeLLevel() { shell.send(column.energyLevels.levelPayload(false)); }
     void saveELevel() { shell.send(saveTriggerSettings()); }
     void readELevel() { shell.send(readEnergyLevels()); }
-
-protected:
-    // Builds the column and connects the rows every energy-level edition has
-    // to `window`'s slots.
-    template <class Window> void buildColumn(Window *window) {
-        column = buildEnergyLevelColumn(this, shell.edition);
-        connectSharedControls(window, shell);
-        connectEnergyLevelColumn(window, column);
-    }
 };
 
 // Editions 4 and 5: two triggers' flash sequences and the output trigger mode.
@@ -107,15 +98,6 @@ public:
     void numberOfFlashesChanged(int index) { column.triggers.showFlashes(sender(), index); }
     void setTrigger() { shell.send(column.triggers.sequencePayload(sender())); }
     void outputTriggerModeChanged(int index) { shell.send(outputTriggerMode(index)); }
-
-protected:
-    // Builds the column in `layout` and connects its rows, but calibration,
-    // to `window`'s slots.
-    template <class Window> void buildColumn(Window *window, TriggerLayout layout) {
-        column = buildTriggerColumn(this, shell.edition, layout);
-        connectSharedControls(window, shell);
-        connectTriggerColumn(window, column);
-    }
 };
 
 } // namespace zq::console
