@@ -16,8 +16,8 @@
 #include <unistd.h>
 
 #include "BootloaderWindow.h"
-#include "ConsoleWindow.h"
 #include "PortSettings.h"
+#include "ProgramConsole.h"
 #include "ScreenFit.h"
 #include "WidgetFactory.h"
 
@@ -218,12 +218,9 @@ void ConnectionWindow::connectWith(const PortSettings &settings) {
 }
 
 void ConnectionWindow::openWindowOnPort() {
-    using zq::console::ConsoleWindow;
     using zq::console::kProgramConsole;
     if (interfaceWindow_radioButton->isChecked()) {
-        ConsoleWindow *window = kProgramConsole.open(this, port);
-        connect(window, &ConsoleWindow::mwClosed, main_window, &QWidget::show);
-        connect(window, &ConsoleWindow::mwClosed, window, &QObject::deleteLater);
+        kProgramConsole.open(this, port, [this] { main_window->show(); });
     } else {
         auto *window = new BootloaderWindow(this, port, kProgramConsole.edition);
         connect(window, &BootloaderWindow::bwClosed, main_window, &QWidget::show);

@@ -13,7 +13,7 @@ add_library(zq_console_parts STATIC
   ${CMAKE_CURRENT_LIST_DIR}/parts/ControlColumns.h
   ${CMAKE_CURRENT_LIST_DIR}/parts/SuperUserGate.cpp
   ${CMAKE_CURRENT_LIST_DIR}/parts/SuperUserGate.h
-  ${CMAKE_CURRENT_LIST_DIR}/parts/ConsoleWindow.h)
+  ${CMAKE_CURRENT_LIST_DIR}/parts/ProgramConsole.h)
 target_include_directories(zq_console_parts PUBLIC ${CMAKE_CURRENT_LIST_DIR}/parts)
 target_link_libraries(zq_console_parts PUBLIC zq_console_core zq_link zq_window_chrome
   zq_resources Qt5::Widgets Qt5::SerialPort)

@@ -1,12 +1,14 @@
 #include "MainWindow.h"
 
+#include "ProgramConsole.h"
+
 #include "SuperUserGate.h"
 
 using namespace zq::console;
 
 const ProgramConsole zq::console::kProgramConsole = programConsoleOf<MainWindow>();
 
-MainWindow::MainWindow(QWidget *parent, QSerialPort *port) : EnergyLevelConsole(parent, kEdition) {
+MainWindow::MainWindow(QWidget *parent, QSerialPort *port) : QMainWindow(parent) {
     column = buildEnergyLevelColumn(this, kEdition);
     connectSharedControls(this, shell);
     connectEnergyLevelColumn(this, column);
