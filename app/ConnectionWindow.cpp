@@ -16,15 +16,16 @@
 #include <unistd.h>
 
 #include "BootloaderWindow.h"
-#include "MainWindow.h"
 #include "PortSettings.h"
+#include "ProgramConsole.h"
 #include "ScreenFit.h"
-#include "WindowChrome.h"
+#include "WidgetFactory.h"
+
+using namespace zq::ui;
 
 namespace {
+const char kTitle[] = "ZQ-Interface"; // the window's and its notice's
 constexpr int kListBoxMinWidth = 150;
-constexpr int kLayoutSpacing = 6;
-constexpr int kLayoutMargin = 11;
 
 // QSerialPort gives the system's error only as text: find the errno it came from.
 int systemErrorOf(const QString &text) {
@@ -84,17 +85,12 @@ QString connectionFailureText(const ConnectionFailure &f) {
 }
 
 ConnectionWindow::ConnectionWindow(QWidget *parent, Choices choices) : QMainWindow(parent) {
-    main_window = new QWidget;
-    main_window->setObjectName(QStringLiteral("main_window"));
-    main_horizontalLayout = new QHBoxLayout;
-    main_horizontalLayout->setObjectName(QStringLiteral("main_horizontalLayout"));
-    main_horizontalLayout->setSpacing(kLayoutSpacing);
-    main_horizontalLayout->setContentsMargins(kLayoutMargin, kLayoutMargin, kLayoutMargin,
-                                              kLayoutMargin);
-    buildSettingsColumn();
-    vLine1 = zq::ui::line(QFrame::VLine, QStringLiteral("vLine1"));
-    main_horizontalLayout->addWidget(vLine1);
-    buildButtonColumn(choices);
+    main_window = named(new QWidget, "main_window");
+    auto *main_horizontalLayout = named(new QHBoxLayout, "main_horizontalLayout");
+    setWindowSpacing(main_horizontalLayout);
+    main_horizontalLayout->addLayout(buildSettingsColumn());
+    addLine(main_horizontalLayout, "vLine1");
+    main_horizontalLayout->addLayout(buildButtonColumn(choices));
 
     connect(scanPort_button, &QPushButton::clicked, this, &ConnectionWindow::scanPort);
     connect(connection_button, &QPushButton::clicked, this, &ConnectionWindow::connection);
@@ -102,14 +98,14 @@ ConnectionWindow::ConnectionWindow(QWidget *parent, Choices choices) : QMainWind
             &ConnectionWindow::defaultConnection);
 
     connectionFailedNotice = [](const QString &reason) {
-        QMessageBox box(QMessageBox::Information, QStringLiteral("ZQ-Interface"),
+        QMessageBox box(QMessageBox::Information, QString::fromLatin1(kTitle),
                         QStringLiteral("Connection failed"), QMessageBox::Ok);
         box.setInformativeText(reason);
         box.exec();
     };
 
     main_window->setLayout(main_horizontalLayout);
-    main_window->setWindowTitle(windowTitle_);
+    main_window->setWindowTitle(QString::fromLatin1(kTitle));
     main_window->show();
     main_window->setFixedSize(main_window->sizeHint());
     zq::ui::fitToScreen(main_window);
@@ -125,56 +121,37 @@ ConnectionWindow::~ConnectionWindow() {
     qDebug() << "Destroy CW";
 }
 
-QComboBox *ConnectionWindow::addSettingRow(const char *layoutName, const char *labelName,
-                                           const QString &label, const char *boxName,
-                                           const QStringList &items) {
-    auto *row = new QHBoxLayout;
-    row->setObjectName(QString::fromLatin1(layoutName));
-    auto *text = new QLabel(label);
-    text->setObjectName(QString::fromLatin1(labelName));
-    auto *box = new QComboBox;
-    box->setObjectName(QString::fromLatin1(boxName));
-    box->setMinimumWidth(kListBoxMinWidth);
-    box->addItems(items);
-    row->addWidget(text);
-    row->addWidget(box);
-    verticalLayout_1->addLayout(row);
-    return box;
-}
-
-void ConnectionWindow::buildSettingsColumn() {
-    verticalLayout_1 = new QVBoxLayout;
-    verticalLayout_1->setObjectName(QStringLiteral("verticalLayout_1"));
-    portCom_comboBox = addSettingRow("portCom_horizontalLayout", "portCom_label",
-                                     QStringLiteral("Port Com :"), "portCom_comboBox", {});
-    baudrate_comboBox = addSettingRow("baudrate_horizontalLayout", "baudrate_label",
-                                      QStringLiteral("Baudrate :"), "baudrate_comboBox",
-                                      {tr("1200"), tr("2400"), tr("4800"), tr("9600"), tr("19200"),
-                                       tr("38400"), tr("57600"), tr("115200")});
-    dataBit_comboBox =
-        addSettingRow("dataBit_horizontalLayout", "dataBit_label", QStringLiteral("Data :"),
-                      "dataBit_comboBox", {tr("8 bits"), tr("7 bits")});
-    parityBit_comboBox = addSettingRow(
-        "parityBit_horizontalLayout", "parityBit_label", QStringLiteral("Parity :"),
-        "parityBit_comboBox", {tr("none"), tr("odd"), tr("even"), tr("mark"), tr("space")});
+QVBoxLayout *ConnectionWindow::buildSettingsColumn() {
+    auto *column = named(new QVBoxLayout, "verticalLayout_1");
+    // A row of the label and the list box of one setting, named after it.
+    const auto addRow = [column](const QByteArray &setting, const QString &label,
+                                 const QStringList &items) {
+        auto *box = named(new QComboBox, (setting + "_comboBox").constData());
+        box->setMinimumWidth(kListBoxMinWidth);
+        box->addItems(items);
+        column->addLayout(makeRow((setting + "_horizontalLayout").constData(),
+                                  {makeLabel((setting + "_label").constData(), label), box}));
+        return box;
+    };
+    portCom_comboBox = addRow("portCom", QStringLiteral("Port Com :"), {});
+    baudrate_comboBox = addRow("baudrate", QStringLiteral("Baudrate :"),
+                               {tr("1200"), tr("2400"), tr("4800"), tr("9600"), tr("19200"),
+                                tr("38400"), tr("57600"), tr("115200")});
+    dataBit_comboBox = addRow("dataBit", QStringLiteral("Data :"), {tr("8 bits"), tr("7 bits")});
+    parityBit_comboBox = addRow("parityBit", QStringLiteral("Parity :"),
+                                {tr("none"), tr("odd"), tr("even"), tr("mark"), tr("space")});
     stopBit_comboBox =
-        addSettingRow("stopBit_horizontalLayout", "stopBit_label", QStringLiteral("Stop Bit :"),
-                      "stopBit_comboBox", {tr("1 bit"), tr("1.5 bit"), tr("2 bits")});
-    flowControl_comboBox = addSettingRow("flowControl_horizontalLayout", "flowControl_label",
-                                         QStringLiteral("Flow Control :"), "flowControl_comboBox",
-                                         {tr("none"), tr("Xon/Xoff"), tr("hardware")});
-    main_horizontalLayout->addLayout(verticalLayout_1);
+        addRow("stopBit", QStringLiteral("Stop Bit :"), {tr("1 bit"), tr("1.5 bit"), tr("2 bits")});
+    flowControl_comboBox = addRow("flowControl", QStringLiteral("Flow Control :"),
+                                  {tr("none"), tr("Xon/Xoff"), tr("hardware")});
+    return column;
 }
 
-void ConnectionWindow::buildButtonColumn(Choices choices) {
-    verticalLayout_2 = new QVBoxLayout;
-    verticalLayout_2->setObjectName(QStringLiteral("verticalLayout_2"));
-    scanPort_button = new QPushButton(QStringLiteral("Scan Port"));
-    scanPort_button->setObjectName(QStringLiteral("scanPort_button"));
-    hLine21 = zq::ui::line(QFrame::HLine, QStringLiteral("hLine21"));
-    interfaceWindow_radioButton = new QRadioButton(QStringLiteral("Interface Window"));
-    interfaceWindow_radioButton->setObjectName(QStringLiteral("interfaceWindow_radioButton"));
-    interfaceWindow_radioButton->setChecked(choices == Choices::ConsoleOnly);
+QVBoxLayout *ConnectionWindow::buildButtonColumn(Choices choices) {
+    scanPort_button = makeButton("scanPort_button", QStringLiteral("Scan Port"));
+    interfaceWindow_radioButton =
+        makeRadioButton("interfaceWindow_radioButton", QStringLiteral("Interface Window"),
+                        choices == Choices::ConsoleOnly);
     // In the consoles the firmware window is reached only by unchecking the
     // console choice, which no control offers: this second choice stays hidden.
     // Nothing shows it before it has a parent: it would flash up as a window
@@ -183,24 +160,14 @@ void ConnectionWindow::buildButtonColumn(Choices choices) {
     bootloaderWindow_radioButton->setChecked(choices == Choices::FirmwareFirst);
     if (choices == Choices::ConsoleOnly)
         bootloaderWindow_radioButton->hide();
-    hLine22 = zq::ui::line(QFrame::HLine, QStringLiteral("hLine22"));
-    connection_button = new QPushButton(QStringLiteral("Connection"));
-    connection_button->setObjectName(QStringLiteral("connection_button"));
-    connection_button->setEnabled(false);
-    defaultConnection_button = new QPushButton(QStringLiteral("Default Connection"));
-    defaultConnection_button->setObjectName(QStringLiteral("defaultConnection_button"));
-    defaultConnection_button->setEnabled(false);
-    // Return presses the focused button, as Space does.
-    for (QPushButton *button : {scanPort_button, connection_button, defaultConnection_button})
-        button->setAutoDefault(true);
-
-    for (QWidget *w : {static_cast<QWidget *>(scanPort_button), static_cast<QWidget *>(hLine21),
-                       static_cast<QWidget *>(interfaceWindow_radioButton),
-                       static_cast<QWidget *>(bootloaderWindow_radioButton),
-                       static_cast<QWidget *>(hLine22), static_cast<QWidget *>(connection_button),
-                       static_cast<QWidget *>(defaultConnection_button)})
-        verticalLayout_2->addWidget(w);
-    main_horizontalLayout->addLayout(verticalLayout_2);
+    connection_button = makeButton("connection_button", QStringLiteral("Connection"), false);
+    defaultConnection_button =
+        makeButton("defaultConnection_button", QStringLiteral("Default Connection"), false);
+    return makeStack("verticalLayout_2",
+                     {scanPort_button, line(QFrame::HLine, QStringLiteral("hLine21")),
+                      interfaceWindow_radioButton, bootloaderWindow_radioButton,
+                      line(QFrame::HLine, QStringLiteral("hLine22")), connection_button,
+                      defaultConnection_button});
 }
 
 void ConnectionWindow::scanPort() {
@@ -251,12 +218,11 @@ void ConnectionWindow::connectWith(const PortSettings &settings) {
 }
 
 void ConnectionWindow::openWindowOnPort() {
+    using zq::console::kProgramConsole;
     if (interfaceWindow_radioButton->isChecked()) {
-        auto *window = new MainWindow(this, port);
-        connect(window, &MainWindow::mwClosed, main_window, &QWidget::show);
-        connect(window, &MainWindow::mwClosed, window, &QObject::deleteLater);
+        kProgramConsole.open(this, port, [this] { main_window->show(); });
     } else {
-        auto *window = new BootloaderWindow(this, port, MainWindow::kEdition);
+        auto *window = new BootloaderWindow(this, port, kProgramConsole.edition);
         connect(window, &BootloaderWindow::bwClosed, main_window, &QWidget::show);
         connect(window, &BootloaderWindow::bwClosed, window, &QObject::deleteLater);
     }

@@ -1,7 +1,8 @@
 #pragma once
 // The start window: pick a serial port and its settings, connect, and open
-// the console (or, through the hidden choice, the firmware window) on it.
-// It owns the one QSerialPort of the whole run.
+// the console of the edition the program links (or, through the hidden
+// choice, the firmware window) on it. It owns the one QSerialPort of the
+// whole run.
 
 #include <QList>
 #include <QMainWindow>
@@ -11,9 +12,6 @@
 #include <functional>
 
 class QComboBox;
-class QFrame;
-class QHBoxLayout;
-class QLabel;
 class QPushButton;
 class QRadioButton;
 class QVBoxLayout;
@@ -53,30 +51,21 @@ public slots:
     void defaultConnection();
 
 private:
-    void buildSettingsColumn();
-    void buildButtonColumn(Choices choices);
-    QComboBox *addSettingRow(const char *layoutName, const char *labelName, const QString &label,
-                             const char *boxName, const QStringList &items);
+    QVBoxLayout *buildSettingsColumn();
+    QVBoxLayout *buildButtonColumn(Choices choices);
     void connectWith(const PortSettings &settings);
     void openWindowOnPort();
 
-    QString windowTitle_ = QStringLiteral("ZQ-Interface");
     QWidget *main_window = nullptr;
-    QHBoxLayout *main_horizontalLayout = nullptr;
-    QVBoxLayout *verticalLayout_1 = nullptr;
     QComboBox *portCom_comboBox = nullptr;
     QComboBox *baudrate_comboBox = nullptr;
     QComboBox *dataBit_comboBox = nullptr;
     QComboBox *parityBit_comboBox = nullptr;
     QComboBox *stopBit_comboBox = nullptr;
     QComboBox *flowControl_comboBox = nullptr;
-    QFrame *vLine1 = nullptr;
-    QVBoxLayout *verticalLayout_2 = nullptr;
     QPushButton *scanPort_button = nullptr;
-    QFrame *hLine21 = nullptr;
     QRadioButton *interfaceWindow_radioButton = nullptr;
     QRadioButton *bootloaderWindow_radioButton = nullptr;
-    QFrame *hLine22 = nullptr;
     QPushButton *connection_button = nullptr;
     QPushButton *defaultConnection_button = nullptr;
 

@@ -1,6 +1,7 @@
 // The entry of every window program: the consoles and zq-firmware differ only
-// in the definitions that app/programs.cmake gives each (ZQ_PROGRAM, ZQ_ICON,
-// ZQ_DESKTOP_ID, ZQ_FIRMWARE_FIRST). No command-line options of their own.
+// in the edition they link and in the definitions that app/programs.cmake
+// gives each (ZQ_PROGRAM, ZQ_ICON, ZQ_DESKTOP_ID, ZQ_FIRMWARE_FIRST). No
+// command-line options of their own.
 
 #include <QApplication>
 #include <QIcon>

@@ -4,9 +4,17 @@ add_library(zq_app_core STATIC
 target_include_directories(zq_app_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(zq_app_core PUBLIC Qt::SerialPort)
 
-# One window program: main.cpp and the start window, compiled against edition
-# EDITION's MainWindow. main.cpp takes what differs between the programs from
-# these definitions:
+# The start window, built once. It opens the console of the one edition that
+# a program links (kProgramConsole, defined by each zq_console_edN): list it
+# before that edition's library.
+add_library(zq_start_window STATIC
+  ${CMAKE_CURRENT_SOURCE_DIR}/ConnectionWindow.cpp ${CMAKE_CURRENT_SOURCE_DIR}/ConnectionWindow.h)
+target_link_libraries(zq_start_window PUBLIC zq_app_core zq_console_parts zq_firmware_ui
+  zq_window_chrome Qt::Widgets Qt::SerialPort)
+
+# One window program: main.cpp, the start window and edition EDITION's
+# console. main.cpp takes what differs between the programs from these
+# definitions:
 #   ZQ_PROGRAM        the application name
 #   ZQ_ICON           the window icon, by its hicolor name (resources/icons)
 #   ZQ_DESKTOP_ID     the menu entry the windows belong to; empty without one
@@ -22,15 +30,10 @@ function(zq_add_window_program name edition)
   if(P_EXCLUDE_FROM_ALL)
     set(exclude EXCLUDE_FROM_ALL)
   endif()
-  add_executable(${name} ${exclude}
-    ${P_MAIN}
-    ${CMAKE_CURRENT_SOURCE_DIR}/ConnectionWindow.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/ConnectionWindow.h
-    ${PROJECT_SOURCE_DIR}/resources/icons/zq_icons.qrc)
+  add_executable(${name} ${exclude} ${P_MAIN} ${PROJECT_SOURCE_DIR}/resources/icons/zq_icons.qrc)
   target_compile_definitions(${name} PRIVATE ZQ_PROGRAM="${name}" ZQ_ICON="${P_ICON}"
     ZQ_DESKTOP_ID="${P_DESKTOP_ID}" ZQ_FIRMWARE_FIRST=$<BOOL:${P_FIRMWARE_FIRST}>)
-  target_link_libraries(${name} PRIVATE zq_console_ed${edition} zq_firmware_ui zq_app_core
-    zq_window_chrome zq_link zq_qt_compat Qt::Widgets Qt::SerialPort)
+  target_link_libraries(${name} PRIVATE zq_start_window zq_console_ed${edition} zq_qt_compat)
 endfunction()
 
 # The five consoles, one per edition; only the newest has a menu entry.

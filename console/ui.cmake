@@ -1,9 +1,8 @@
 # Shared window parts (message and information columns, control-row groups,
-# session, password gate, answer view) and one MainWindow library per edition,
-# found by ConnectionWindow through that edition's include directory.
+# session, password gate, answer view, the console window's shared slots) and
+# one MainWindow library per edition, each defining the kProgramConsole that
+# the start window opens.
 add_library(zq_console_parts STATIC
-  ${CMAKE_CURRENT_LIST_DIR}/parts/WidgetFactory.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/parts/WidgetFactory.h
   ${CMAKE_CURRENT_LIST_DIR}/parts/ConsoleShell.cpp
   ${CMAKE_CURRENT_LIST_DIR}/parts/ConsoleShell.h
   ${CMAKE_CURRENT_LIST_DIR}/parts/ControlRows.cpp
@@ -13,7 +12,8 @@ add_library(zq_console_parts STATIC
   ${CMAKE_CURRENT_LIST_DIR}/parts/ControlColumns.cpp
   ${CMAKE_CURRENT_LIST_DIR}/parts/ControlColumns.h
   ${CMAKE_CURRENT_LIST_DIR}/parts/SuperUserGate.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/parts/SuperUserGate.h)
+  ${CMAKE_CURRENT_LIST_DIR}/parts/SuperUserGate.h
+  ${CMAKE_CURRENT_LIST_DIR}/parts/ProgramConsole.h)
 target_include_directories(zq_console_parts PUBLIC ${CMAKE_CURRENT_LIST_DIR}/parts)
 target_link_libraries(zq_console_parts PUBLIC zq_console_core zq_link zq_window_chrome
   zq_resources Qt::Widgets Qt::SerialPort)

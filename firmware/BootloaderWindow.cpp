@@ -25,13 +25,15 @@
 #include "PICProgram.h"
 #include "PayloadFeeder.h"
 #include "Pic18Memory.h"
+#include "WidgetFactory.h"
 #include "WindowChrome.h"
 #include "uart.h"
 
+using namespace zq::ui;
+
 namespace {
 
-constexpr int kLayoutSpacingPx = 6;
-constexpr int kLayoutMarginPx = 11;
+const char kTitle[] = "ZQ-Bootloader";
 constexpr int kMenuBarWidthPx = 703;
 constexpr int kMenuBarHeightPx = 21;
 // Pixel sizes are those of a 96 dpi screen; see scaled().
@@ -99,23 +101,16 @@ int tableContentWidth(const QTableWidget *table, const QStringList &rowNames) {
            table->columnCount() * widest;
 }
 
+// The firmware window's buttons answer Space when they have the focus, and
+// not Return.
 QPushButton *button(const char *objectName, const QString &text) {
-    auto *b = new QPushButton(text);
-    b->setObjectName(QString::fromLatin1(objectName));
-    return b;
-}
-
-QLabel *label(const char *objectName, const QString &text) {
-    auto *l = new QLabel(text);
-    l->setObjectName(QString::fromLatin1(objectName));
-    return l;
+    return named(new QPushButton(text), objectName);
 }
 
 // A fixed-size, read-only table: one row per name, the byte columns empty.
 QTableWidget *byteTable(const char *objectName, const QStringList &headers,
                         const QStringList &rowNames) {
-    auto *table = new QTableWidget(rowNames.size(), headers.size());
-    table->setObjectName(QString::fromLatin1(objectName));
+    auto *table = named(new QTableWidget(rowNames.size(), headers.size()), objectName);
     table->setHorizontalHeaderLabels(headers);
     table->setFixedSize(qMax(scaled(table, kTableWidthPx), tableContentWidth(table, rowNames)),
                         scaled(table, kTableHeightPx));
@@ -159,25 +154,18 @@ void clearByteColumns(QTableWidget *table) {
 
 BootloaderWindow::BootloaderWindow(QWidget *parent, QSerialPort *port, int linkEdition)
     : QMainWindow(parent) {
-    main_window = zq::ui::createTopLevel(windowTitle_);
-    main_verticalLayout = new QVBoxLayout;
-    main_verticalLayout->setObjectName(QStringLiteral("main_verticalLayout"));
-    main_verticalLayout->setSpacing(kLayoutSpacingPx);
-    main_verticalLayout->setContentsMargins(kLayoutMarginPx, kLayoutMarginPx, kLayoutMarginPx,
-                                            kLayoutMarginPx);
+    main_window = createTopLevel(QString::fromLatin1(kTitle));
+    main_verticalLayout = named(new QVBoxLayout, "main_verticalLayout");
+    setWindowSpacing(main_verticalLayout);
     buildMenu();
     buildStartRow();
-    hLine1 = zq::ui::line(QFrame::HLine, QStringLiteral("hLine1"));
-    main_verticalLayout->addWidget(hLine1);
+    addLine(main_verticalLayout, "hLine1");
     buildStatusRow();
-    hLine4 = zq::ui::line(QFrame::HLine, QStringLiteral("hLine4"));
-    main_verticalLayout->addWidget(hLine4);
+    addLine(main_verticalLayout, "hLine4");
     buildProgramFileRow();
-    hLine2 = zq::ui::line(QFrame::HLine, QStringLiteral("hLine2"));
-    main_verticalLayout->addWidget(hLine2);
+    addLine(main_verticalLayout, "hLine2");
     buildEepromRow();
-    hLine3 = zq::ui::line(QFrame::HLine, QStringLiteral("hLine3"));
-    main_verticalLayout->addWidget(hLine3);
+    addLine(main_verticalLayout, "hLine3");
     buildConfigRow();
     // Each table is as wide as its texts need; one above the other, they line up.
     const int tableWidth = qMax(EEPROM_tableWidget->width(), config_tableWidget->width());
@@ -216,74 +204,60 @@ BootloaderWindow::~BootloaderWindow() {
 }
 
 void BootloaderWindow::buildMenu() {
-    menuBar = zq::ui::createMenuBar(&menuZQ);
+    QMenu *menuZQ = nullptr;
+    QMenuBar *menuBar = createMenuBar(&menuZQ);
     menuBar->setGeometry(0, 0, kMenuBarWidthPx, kMenuBarHeightPx);
     main_verticalLayout->setMenuBar(menuBar);
-    actionResetUartQueue = zq::ui::addMenuAction(menuZQ, this, "actionResetUartQueue",
-                                                 QStringLiteral("Reset Uart Queue"));
+    actionResetUartQueue =
+        addMenuAction(menuZQ, this, "actionResetUartQueue", QStringLiteral("Reset Uart Queue"));
     actionDisconnect =
-        zq::ui::addMenuAction(menuZQ, this, "actionDisconnect", QStringLiteral("Disconnect"));
+        addMenuAction(menuZQ, this, "actionDisconnect", QStringLiteral("Disconnect"));
 }
 
 void BootloaderWindow::buildStartRow() {
-    horizontalLayout_1 = new QHBoxLayout;
-    horizontalLayout_1->setObjectName(QStringLiteral("horizontalLayout_1"));
     startBL_button = button("startBL_button", QString());
     startBL_button->setMinimumWidth(scaled(startBL_button, kStartRowMinWidthPx));
-    startBL_label = label("startBL_label", QString());
+    startBL_label = makeLabel("startBL_label", QString());
     startBL_label->setMinimumWidth(scaled(startBL_label, kStartRowMinWidthPx));
     startBL_label->setAlignment(Qt::AlignCenter);
-    horizontalLayout_1->addWidget(startBL_button);
-    horizontalLayout_1->addWidget(startBL_label);
-    main_verticalLayout->addLayout(horizontalLayout_1);
-    horizontalLayout_1->setAlignment(Qt::AlignHCenter);
+    QHBoxLayout *row = makeRow("horizontalLayout_1", {startBL_button, startBL_label});
+    main_verticalLayout->addLayout(row);
+    row->setAlignment(Qt::AlignHCenter);
 }
 
 void BootloaderWindow::buildStatusRow() {
-    horizontalLayout_5 = new QHBoxLayout;
-    horizontalLayout_5->setObjectName(QStringLiteral("horizontalLayout_5"));
-    status_label = label("status_label", QStringLiteral("Status : -"));
+    status_label = makeLabel("status_label", QStringLiteral("Status : -"));
     QFont font(QStringLiteral("Arial"), kStatusFontPt);
     font.setBold(true);
     status_label->setFont(font);
     status_label->setMinimumHeight(scaled(status_label, kStatusMinHeightPx));
-    status_progressBar = new QProgressBar;
-    status_progressBar->setObjectName(QStringLiteral("status_progressBar"));
+    status_progressBar = named(new QProgressBar, "status_progressBar");
     status_progressBar->setValue(0);
     status_progressBar->setMaximumWidth(scaled(status_progressBar, kProgressBarMaxWidthPx));
     status_progressBar->hide();
-    horizontalLayout_5->addWidget(status_label);
-    horizontalLayout_5->addWidget(status_progressBar);
-    main_verticalLayout->addLayout(horizontalLayout_5);
+    main_verticalLayout->addLayout(
+        makeRow("horizontalLayout_5", {status_label, status_progressBar}));
 }
 
 void BootloaderWindow::buildProgramFileRow() {
-    horizontalLayout_2 = new QHBoxLayout;
-    horizontalLayout_2->setObjectName(QStringLiteral("horizontalLayout_2"));
-    progFile_label = label("progFile_label", QStringLiteral("Program File :"));
-    progFile_lineEdit = new QLineEdit;
-    progFile_lineEdit->setObjectName(QStringLiteral("progFile_lineEdit"));
+    progFile_label = makeLabel("progFile_label", QStringLiteral("Program File :"));
+    progFile_lineEdit = named(new QLineEdit, "progFile_lineEdit");
     progFile_lineEdit->setMinimumWidth(scaled(progFile_lineEdit, kFileNameMinWidthPx));
     progFile_lineEdit->setReadOnly(true);
     progFile_button = button("progFile_button", QStringLiteral("Browse"));
     analyzeHexFile_button = button("analyzeHexFile_button", QStringLiteral("Analyze HEX File"));
-    vLine21 = zq::ui::line(QFrame::VLine, QStringLiteral("vLine21"));
+    QFrame *vLine21 = line(QFrame::VLine, QStringLiteral("vLine21"));
     writeProg_button = button("writeProg_button", QStringLiteral("Write Program"));
     eraseProg_button = button("eraseProg_button", QStringLiteral("Erase Program"));
-    for (QWidget *w :
-         {static_cast<QWidget *>(progFile_label), static_cast<QWidget *>(progFile_lineEdit),
-          static_cast<QWidget *>(progFile_button), static_cast<QWidget *>(analyzeHexFile_button),
-          static_cast<QWidget *>(vLine21), static_cast<QWidget *>(writeProg_button),
-          static_cast<QWidget *>(eraseProg_button)})
-        horizontalLayout_2->addWidget(w);
-    main_verticalLayout->addLayout(horizontalLayout_2);
+    main_verticalLayout->addLayout(
+        makeRow("horizontalLayout_2",
+                {progFile_label, progFile_lineEdit, progFile_button, analyzeHexFile_button, vLine21,
+                 writeProg_button, eraseProg_button}));
 }
 
 void BootloaderWindow::buildEepromRow() {
-    horizontalLayout_3 = new QHBoxLayout;
-    horizontalLayout_3->setObjectName(QStringLiteral("horizontalLayout_3"));
-    verticalLayout_31 = new QVBoxLayout;
-    verticalLayout_31->setObjectName(QStringLiteral("verticalLayout_31"));
+    auto *horizontalLayout_3 = named(new QHBoxLayout, "horizontalLayout_3");
+    auto *verticalLayout_31 = named(new QVBoxLayout, "verticalLayout_31");
     loadEEPROM_button =
         button("loadEEPROM_button", QStringLiteral("Load EEPROM Data from HEX File"));
     clearEEPROMTable_button =
@@ -305,10 +279,8 @@ void BootloaderWindow::buildEepromRow() {
 }
 
 void BootloaderWindow::buildConfigRow() {
-    horizontalLayout_4 = new QHBoxLayout;
-    horizontalLayout_4->setObjectName(QStringLiteral("horizontalLayout_4"));
-    verticalLayout_41 = new QVBoxLayout;
-    verticalLayout_41->setObjectName(QStringLiteral("verticalLayout_41"));
+    auto *horizontalLayout_4 = named(new QHBoxLayout, "horizontalLayout_4");
+    auto *verticalLayout_41 = named(new QVBoxLayout, "verticalLayout_41");
     loadConfig_button = button("loadConfig_button", QStringLiteral("Load Config from HEX File"));
     clearConfigTable_button =
         button("clearConfigTable_button", QStringLiteral("Clear Config Table"));

@@ -10,8 +10,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size < 2)
         return 0;
-    const auto policy = (data[0] & 1) ? zq::FrameReceiver::ErrorPolicy::DropBatchAndReset
-                                      : zq::FrameReceiver::ErrorPolicy::Report;
+    // The first byte chooses the receiver's policy, and its bit 1 the checksum
+    // of the round trip below: every pairing of the two occurs.
+    using Policy = zq::FrameReceiver::ErrorPolicy;
+    const Policy policies[] = {Policy::Report, Policy::DropBatchAndReset, Policy::ReportAndRestart};
+    const Policy policy = policies[data[0] % 3];
     const int chunk = 1 + (data[1] % 64);
     const quint8 *bytes = data + 2;
     const int count = int(size - 2);

@@ -46,12 +46,4 @@ QAction *addMenuAction(QMenu *menu, QObject *owner, const char *objectName, cons
     return action;
 }
 
-QFrame *line(QFrame::Shape shape, const QString &objectName, QWidget *parent) {
-    auto *frame = new QFrame(parent);
-    frame->setObjectName(objectName);
-    frame->setFrameShape(shape);
-    frame->setFrameShadow(QFrame::Sunken);
-    return frame;
-}
-
 } // namespace zq::ui

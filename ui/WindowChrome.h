@@ -1,13 +1,11 @@
 #pragma once
 // What every window of the program shares: the visible top-level widget
 // `main_window` (the QMainWindow objects themselves stay hidden and only
-// receive connections), the menu bar style, the "ZQ" menu and the sunken lines.
+// receive connections), the menu bar style and the "ZQ" menu.
 
-#include <QFrame>
 #include <QString>
 
 class QAction;
-class QBoxLayout;
 class QMenu;
 class QMenuBar;
 class QObject;
@@ -28,8 +26,5 @@ QMenuBar *createMenuBar(QMenu **menuZQ);
 
 // An action of the "ZQ" menu, owned by `owner` (the hidden QMainWindow).
 QAction *addMenuAction(QMenu *menu, QObject *owner, const char *objectName, const QString &text);
-
-// A sunken horizontal or vertical line.
-QFrame *line(QFrame::Shape shape, const QString &objectName = QString(), QWidget *parent = nullptr);
 
 } // namespace zq::ui

@@ -1,8 +1,12 @@
 #include "MainWindow.h"
 
+#include "ProgramConsole.h"
+
 #include "SuperUserGate.h"
 
 using namespace zq::console;
+
+const ProgramConsole zq::console::kProgramConsole = programConsoleOf<MainWindow>();
 
 MainWindow::MainWindow(QWidget *parent, QSerialPort *port) : QMainWindow(parent) {
     column = buildEnergyLevelColumn(this, kEdition);

@@ -24,12 +24,12 @@
 
 namespace zq::console {
 
+using namespace zq::ui;
+
 namespace {
 
 constexpr int kWindowX = 100;
 constexpr int kWindowY = 100;
-constexpr int kColumnSpacingPx = 6;
-constexpr int kWindowMarginPx = 11;
 constexpr int kMessagesMinWidthPx = 700;
 constexpr int kMessagesMaxWidthPx = 750;
 constexpr int kScrollAreaMinWidthPx = 500;
@@ -108,11 +108,8 @@ QWidget *createConsoleTopLevel(const QString &title, QHBoxLayout *&main_horizont
     QWidget *main_window = zq::ui::createTopLevel(title);
     // A 0 x 0 request: the layout's minimum size decides.
     main_window->setGeometry(kWindowX, kWindowY, 0, 0);
-    main_horizontalLayout = new QHBoxLayout(main_window);
-    main_horizontalLayout->setObjectName(QStringLiteral("main_horizontalLayout"));
-    main_horizontalLayout->setSpacing(kColumnSpacingPx);
-    main_horizontalLayout->setContentsMargins(kWindowMarginPx, kWindowMarginPx, kWindowMarginPx,
-                                              kWindowMarginPx);
+    main_horizontalLayout = named(new QHBoxLayout(main_window), "main_horizontalLayout");
+    setWindowSpacing(main_horizontalLayout);
     return main_window;
 }
 

@@ -7,6 +7,8 @@
 
 namespace zq::console {
 
+using namespace zq::ui;
+
 TriggerColumn buildTriggerColumn(QObject *owner, int edition, TriggerLayout layout) {
     TriggerColumn c;
     c.controls = buildScrolledControlColumn();

@@ -13,6 +13,8 @@
 
 namespace zq::console {
 
+using namespace zq::ui;
+
 namespace {
 
 constexpr int kByteMax = 255;

@@ -12,6 +12,8 @@
 
 namespace zq::console {
 
+using namespace zq::ui;
+
 namespace {
 
 constexpr int kColumns = 2;

@@ -8,16 +8,9 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "WindowChrome.h"
-
-namespace zq::console {
+namespace zq::ui {
 
 namespace {
-
-template <class Widget> Widget *named(Widget *widget, const char *objectName) {
-    widget->setObjectName(QString::fromLatin1(objectName));
-    return widget;
-}
 
 void fill(QBoxLayout *layout, std::initializer_list<QWidget *> widgets) {
     for (QWidget *widget : widgets)
@@ -71,10 +64,27 @@ QVBoxLayout *makeStack(const char *objectName, std::initializer_list<QWidget *> 
     return stack;
 }
 
-QFrame *addLine(QBoxLayout *column, const char *objectName) {
-    QFrame *frame = zq::ui::line(QFrame::HLine, QString::fromLatin1(objectName));
-    column->addWidget(frame);
+void setWindowSpacing(QBoxLayout *outer) {
+    constexpr int kSpacingPx = 6;
+    constexpr int kMarginPx = 11;
+    outer->setSpacing(kSpacingPx);
+    outer->setContentsMargins(kMarginPx, kMarginPx, kMarginPx, kMarginPx);
+}
+
+QFrame *line(QFrame::Shape shape, const QString &objectName, QWidget *parent) {
+    auto *frame = new QFrame(parent);
+    frame->setObjectName(objectName);
+    frame->setFrameShape(shape);
+    frame->setFrameShadow(QFrame::Sunken);
     return frame;
 }
 
-} // namespace zq::console
+QFrame *addLine(QBoxLayout *layout, const char *objectName) {
+    const bool inRow = layout->direction() == QBoxLayout::LeftToRight ||
+                       layout->direction() == QBoxLayout::RightToLeft;
+    QFrame *frame = line(inRow ? QFrame::VLine : QFrame::HLine, QString::fromLatin1(objectName));
+    layout->addWidget(frame);
+    return frame;
+}
+
+} // namespace zq::ui
