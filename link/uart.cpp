@@ -12,7 +12,10 @@
 
 namespace {
 std::atomic<int> answerWaitMs{uart::kAnswerWaitMs};
-}
+// Why the port was lost when the device itself went away: after reads that
+// return nothing the port's own error text names something unrelated.
+const QString hungUp = QStringLiteral("the device hung up");
+} // namespace
 
 UartPayload makeUartPayload(const QByteArray &bytes, bool withChecksum) {
     UartPayload entry;
@@ -210,9 +213,7 @@ void uart::portError(QSerialPort::SerialPortError error) {
         losePort(port->errorString());
     else if ((error == QSerialPort::ReadError || error == QSerialPort::WriteError) &&
              ++failuresInARow >= kFailuresForLoss)
-        // A read that returns nothing leaves a stale system error behind: the
-        // port's error text would name something unrelated.
-        losePort(QStringLiteral("the device hung up"));
+        losePort(hungUp);
 }
 
 void uart::checkHangUp() {
@@ -220,7 +221,7 @@ void uart::checkHangUp() {
         return;
     pollfd line{int(port->handle()), 0, 0};
     if (::poll(&line, 1, 0) == 1 && (line.revents & POLLHUP))
-        losePort(QStringLiteral("the device hung up"));
+        losePort(hungUp);
 }
 
 void uart::losePort(const QString &reason) {
